@@ -1,0 +1,261 @@
+// Device-independent bitmap decoding: headers of every generation, colour tables, uncompressed rows
+// in 1 to 32 bits, bit-field masks and the two run-length encodings.
+#include "host/BmpFormat.h"
+
+#include "host/Exceptions.h"
+#include "host/Format.h"
+#include "host/Stream.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <vector>
+
+namespace ferronel {
+
+namespace {
+
+const char* const SInvalidBitmap = "Bitmap image is not valid";
+const char* const SUnsupportedBitmap = "Unsupported bitmap: %s";
+
+uint32_t GetDWord(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t GetWord(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+[[noreturn]] void Invalid(const std::string& detail) {
+    throw EInvalidGraphic(std::string(SInvalidBitmap) + " (" + detail + ")");
+}
+
+// One channel of a bit-field pixel: where it sits and how to widen it to 8 bits.
+struct TChannel {
+    uint32_t Mask = 0;
+    int Shift = 0;
+    int Bits = 0;
+    uint8_t Scale[256] = {}; // for channels of at most 8 bits
+
+    explicit TChannel(uint32_t mask) : Mask(mask) {
+        if (!mask) return;
+        Shift = std::countr_zero(mask);
+        Bits = std::popcount(mask >> Shift);
+        if (Bits <= 8) {
+            const uint32_t max = (1u << Bits) - 1;
+            for (uint32_t v = 0; v <= max; ++v) Scale[v] = uint8_t((v * 255 + max / 2) / max);
+        }
+    }
+    uint8_t Get(uint32_t pixel, uint8_t absent) const {
+        if (!Mask) return absent;
+        const uint32_t v = (pixel & Mask) >> Shift;
+        return Bits <= 8 ? Scale[v] : uint8_t(v >> (Bits - 8));
+    }
+};
+
+bool MasksAre(const TDibHeader& h, uint32_t r, uint32_t g, uint32_t b) {
+    return h.Masks[0] == r && h.Masks[1] == g && h.Masks[2] == b;
+}
+
+// Run-length decoding into an 8- or 4-bit bitmap, rows from the bottom. Codes that would move past
+// the bitmap are clipped; data that ends early leaves the rest of the picture at index 0.
+void DecodeRle(const uint8_t* src, size_t size, bool rle4, TBitmap& bitmap) {
+    const int64_t w = bitmap.Width(), h = bitmap.Height();
+    int64_t x = 0, y = 0;
+    uint8_t* row = bitmap.ScanLine(int32_t(h - 1));
+    auto put = [&](uint32_t v) {
+        if (x < w) {
+            if (rle4)
+                row[x >> 1] = uint8_t((x & 1) ? (row[x >> 1] & 0xF0) | v : (row[x >> 1] & 0x0F) | v << 4);
+            else
+                row[x] = uint8_t(v);
+        }
+        ++x;
+    };
+    size_t p = 0;
+    while (p + 1 < size) {
+        const uint8_t n = src[p], b = src[p + 1];
+        p += 2;
+        if (n > 0) {
+            if (x >= w) continue;
+            for (uint32_t i = 0; i < n && x < w; ++i) put(rle4 ? ((i & 1) ? b & 15 : b >> 4) : b);
+            continue;
+        }
+        if (b == 1) return; // end of bitmap
+        if (b == 0 || b == 2) {
+            if (b == 0) {
+                x = 0;
+                ++y;
+            } else {
+                if (p + 1 >= size) return;
+                x += src[p];
+                y += src[p + 1];
+                p += 2;
+            }
+            if (y >= h) return;
+            row = bitmap.ScanLine(int32_t(h - 1 - y));
+            continue;
+        }
+        // Absolute run of b pixels, padded to a 16-bit boundary.
+        const size_t bytes = rle4 ? (size_t(b) + 1) / 2 : b;
+        const size_t available = std::min(bytes, size - p);
+        const uint32_t count = rle4 ? uint32_t(std::min<size_t>(b, available * 2)) : uint32_t(available);
+        for (uint32_t i = 0; i < count && x < w; ++i) put(rle4 ? (src[p + i / 2] >> ((i & 1) ? 0 : 4)) & 15 : src[p + i]);
+        if (available < bytes) return;
+        p += (bytes + 1) & ~size_t(1);
+    }
+}
+
+} // namespace
+
+TDibHeader ReadDibHeader(TStream& Stream, bool IconImage) {
+    TDibHeader h;
+    h.HeaderSize = Stream.ReadDWord();
+    uint8_t buf[124] = {};
+    if (h.HeaderSize == 12) {
+        Stream.ReadBuffer(buf + 4, 8);
+        h.Core = true;
+        h.Width = GetWord(buf + 4);
+        h.Height = GetWord(buf + 6);
+        h.BitCount = GetWord(buf + 10);
+    } else if (h.HeaderSize >= 16) {
+        const uint32_t stored = std::min<uint32_t>(h.HeaderSize, sizeof buf);
+        Stream.ReadBuffer(buf + 4, stored - 4);
+        if (h.HeaderSize > stored) Stream.Seek(int64_t(h.HeaderSize - stored), soCurrent);
+        h.Width = int32_t(GetDWord(buf + 4));
+        const int32_t height = int32_t(GetDWord(buf + 8));
+        h.BitCount = GetWord(buf + 14);
+        h.Compression = GetDWord(buf + 16);
+        h.ImageSize = GetDWord(buf + 20);
+        h.ColorsUsed = GetDWord(buf + 32);
+        if (height == INT32_MIN) Invalid("height out of range");
+        h.TopDown = height < 0;
+        h.Height = height < 0 ? -height : height;
+        // OS/2 2.x headers share the first fields but use compression 3 and 4 for other schemes.
+        const bool os2 = h.HeaderSize < 40 || h.HeaderSize == 64;
+        if (os2 && (h.Compression == 3 || h.Compression == 4))
+            throw EInvalidGraphic(Format(SUnsupportedBitmap, {"OS/2 Huffman or 24-bit run-length compression"}));
+        if (h.HeaderSize >= 52 && !os2)
+            for (int i = 0; i < 3; ++i) h.Masks[i] = GetDWord(buf + 40 + 4 * i);
+        if (h.HeaderSize >= 56 && !os2) h.Masks[3] = GetDWord(buf + 52);
+        if (h.HeaderSize == 40 && (h.Compression == BI_BITFIELDS || h.Compression == BI_ALPHABITFIELDS)) {
+            const int count = h.Compression == BI_ALPHABITFIELDS ? 4 : 3;
+            for (int i = 0; i < count; ++i) h.Masks[i] = Stream.ReadDWord();
+        }
+    } else {
+        Invalid(Format("header size %d", {h.HeaderSize}));
+    }
+
+    if (IconImage) h.Height /= 2;
+    if (h.Width <= 0 || h.Height <= 0) Invalid(Format("size %d x %d", {h.Width, h.Height}));
+    switch (h.BitCount) {
+    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    default: throw EInvalidGraphic(Format(SUnsupportedBitmap, {Format("%d bits per pixel", {h.BitCount})}));
+    }
+    switch (h.Compression) {
+    case BI_RGB: break;
+    case BI_RLE8:
+    case BI_RLE4:
+        if (h.BitCount != (h.Compression == BI_RLE8 ? 8 : 4)) Invalid("run-length encoding with a wrong depth");
+        if (h.TopDown) Invalid("run-length encoded rows stored top-down");
+        break;
+    case BI_BITFIELDS:
+    case BI_ALPHABITFIELDS:
+        if (h.BitCount != 16 && h.BitCount != 32) Invalid("bit-field masks with a wrong depth");
+        break;
+    default:
+        throw EInvalidGraphic(Format(SUnsupportedBitmap, {Format("compression %d", {h.Compression})}));
+    }
+    if (h.Compression == BI_RGB) {
+        // Masks in a newer header mean nothing without the bit-field compression.
+        static const uint32_t masks16[4] = {0x7C00, 0x3E0, 0x1F, 0};
+        static const uint32_t masks32[4] = {0xFF0000, 0xFF00, 0xFF, 0};
+        if (h.BitCount == 16) std::copy_n(masks16, 4, h.Masks);
+        if (h.BitCount == 32) std::copy_n(masks32, 4, h.Masks);
+    }
+    return h;
+}
+
+HPALETTE ReadDibColorTable(TStream& Stream, const TDibHeader& Header) {
+    const uint32_t entrySize = Header.Core ? 3 : 4;
+    uint64_t count = Header.ColorsUsed;
+    if (count == 0 && Header.BitCount <= 8) count = uint64_t(1) << Header.BitCount;
+    if (Header.BitCount > 8) {
+        // A table beside true-colour pixels is only a display hint; skip it.
+        if (count > 0 && !Header.Core) Stream.Seek(int64_t(std::min<uint64_t>(count, 1u << 24) * entrySize), soCurrent);
+        return nullptr;
+    }
+    // Only 2^bits entries can be used; a larger stated count is skipped over.
+    const uint64_t used = std::min<uint64_t>(count, uint64_t(1) << Header.BitCount);
+    std::vector<uint8_t> raw(size_t(used * entrySize));
+    Stream.ReadBuffer(raw.data(), raw.size());
+    if (count > used) Stream.Seek(int64_t(std::min<uint64_t>(count - used, 1u << 24) * entrySize), soCurrent);
+    TPaletteEntries entries(static_cast<size_t>(used));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const uint8_t* e = raw.data() + i * entrySize;
+        entries[i] = {e[2], e[1], e[0], 0};
+    }
+    return CreatePalette(std::move(entries));
+}
+
+void ReadDibPixels(TStream& Stream, const TDibHeader& Header, TBitmap& Bitmap, int64_t DataEnd) {
+    const int32_t w = Header.Width, h = Header.Height;
+    const uint16_t bits = Header.BitCount;
+
+    TPixelFormat format;
+    bool direct = true; // the file's row layout is the bitmap's
+    switch (bits) {
+    case 1: format = pf1bit; break;
+    case 4: format = pf4bit; break;
+    case 8: format = pf8bit; break;
+    case 24: format = pf24bit; break;
+    case 16:
+        if (Header.Masks[3] == 0 && MasksAre(Header, 0x7C00, 0x3E0, 0x1F))
+            format = pf15bit;
+        else if (Header.Masks[3] == 0 && MasksAre(Header, 0xF800, 0x7E0, 0x1F))
+            format = pf16bit;
+        else
+            format = pf32bit, direct = false;
+        break;
+    default: // 32
+        format = pf32bit;
+        direct = MasksAre(Header, 0xFF0000, 0xFF00, 0xFF) && (Header.Masks[3] == 0 || Header.Masks[3] == 0xFF000000u);
+        break;
+    }
+    Bitmap.FreeImage();
+    Bitmap.SetPixelFormat(format);
+    Bitmap.SetAlphaFormat(Header.Masks[3] != 0 && Header.Compression != BI_RGB ? afDefined : afIgnored);
+    Bitmap.SetSize(w, h);
+
+    if (Header.Compression == BI_RLE8 || Header.Compression == BI_RLE4) {
+        const int64_t start = Stream.Position();
+        int64_t end = DataEnd;
+        if (Header.ImageSize != 0) end = std::min(end, start + int64_t(Header.ImageSize));
+        if (end <= start) Invalid("no run-length data");
+        std::vector<uint8_t> data(size_t(end - start));
+        Stream.ReadBuffer(data.data(), data.size());
+        DecodeRle(data.data(), data.size(), Header.Compression == BI_RLE4, Bitmap);
+        return;
+    }
+
+    const size_t fileRowBytes = size_t(BytesPerScanline(uint64_t(w), bits));
+    if (direct) {
+        for (int32_t i = 0; i < h; ++i) Stream.ReadBuffer(Bitmap.ScanLine(Header.TopDown ? i : h - 1 - i), fileRowBytes);
+        return;
+    }
+
+    // Bit-field masks other than the usual ones: widen each channel to 8 bits.
+    const TChannel red(Header.Masks[0]), green(Header.Masks[1]), blue(Header.Masks[2]), alpha(Header.Masks[3]);
+    std::vector<uint8_t> row(fileRowBytes);
+    for (int32_t i = 0; i < h; ++i) {
+        Stream.ReadBuffer(row.data(), row.size());
+        uint8_t* d = Bitmap.ScanLine(Header.TopDown ? i : h - 1 - i);
+        const uint8_t* s = row.data();
+        for (int32_t x = 0; x < w; ++x, d += 4) {
+            const uint32_t v = bits == 16 ? GetWord(s + 2 * x) : GetDWord(s + 4 * x);
+            d[0] = blue.Get(v, 0);
+            d[1] = green.Get(v, 0);
+            d[2] = red.Get(v, 0);
+            d[3] = alpha.Get(v, 0);
+        }
+    }
+}
+
+} // namespace ferronel

@@ -1,0 +1,81 @@
+#include "Convert.h"
+#include "support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace ferronel {
+namespace {
+
+using test::DataPath;
+using test::ReadPam;
+using test::TTempDir;
+
+int Convert(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
+    std::ostringstream o, e;
+    const int status = ConvertMain(args, o, e);
+    if (out) *out = o.str();
+    if (err) *err = e.str();
+    return status;
+}
+
+// Each variant, decoded by the converter, against the reference decoder's pixels of the same file
+// (see tests/data/bmp/make-fixtures.sh).
+class BmpAgainstReference : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BmpAgainstReference, SamePixels) {
+    const std::string name = GetParam();
+    TTempDir dir;
+    ASSERT_EQ(Convert({DataPath("bmp/" + name + ".bmp"), dir.Path("out.pam")}), 0);
+    const test::TPam ours = ReadPam(dir.Path("out.pam"));
+    const test::TPam reference = ReadPam(DataPath("bmp/" + name + ".pam"));
+    ASSERT_EQ(ours.Width, reference.Width);
+    ASSERT_EQ(ours.Height, reference.Height);
+    ASSERT_EQ(ours.Depth, 4);
+    ASSERT_EQ(reference.Depth, 4);
+    for (size_t i = 0; i < ours.Pixels.size(); ++i) {
+        const size_t pixel = i / 4;
+        ASSERT_EQ(int(ours.Pixels[i]), int(reference.Pixels[i]))
+            << name << ": pixel (" << pixel % size_t(ours.Width) << ", " << pixel / size_t(ours.Width)
+            << ") channel " << i % 4;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, BmpAgainstReference,
+                         ::testing::Values("rgb1", "rgb4", "rgb8", "rle8", "rle4", "rgb565", "rgb555", "rgb24",
+                                           "rgba32", "os2", "topdown"));
+
+TEST(Convert, InfoNamesClassSizeAndFormat) {
+    std::string out;
+    ASSERT_EQ(Convert({"--info", DataPath("bmp/rle4.bmp")}, &out), 0);
+    EXPECT_EQ(out, "class: TBitmap\nwidth: 13\nheight: 6\npixel format: pf4bit\n");
+}
+
+TEST(Convert, BmpOutputKeepsPixels) {
+    TTempDir dir;
+    ASSERT_EQ(Convert({DataPath("bmp/rgb8.bmp"), dir.Path("copy.bmp")}), 0);
+    ASSERT_EQ(Convert({dir.Path("copy.bmp"), dir.Path("copy.pam")}), 0);
+    EXPECT_EQ(ReadPam(dir.Path("copy.pam")).Pixels, ReadPam(DataPath("bmp/rgb8.pam")).Pixels);
+}
+
+TEST(Convert, ExitStatusAndMessages) {
+    TTempDir dir;
+    std::string err;
+    EXPECT_EQ(Convert({}, nullptr, &err), 2);
+    EXPECT_NE(err.find("usage"), std::string::npos);
+    EXPECT_EQ(Convert({DataPath("bmp/rgb8.bmp"), dir.Path("out.xyz")}), 2);
+    EXPECT_EQ(Convert({"--bogus", "x"}), 2);
+
+    EXPECT_EQ(Convert({dir.Path("picture.xyz"), dir.Path("out.pam")}, nullptr, &err), 1);
+    EXPECT_EQ(err, "Unknown picture file extension (.xyz)\n");
+
+    dir.Write("broken.bmp", {'B', 'M', 1, 2, 3});
+    EXPECT_EQ(Convert({dir.Path("broken.bmp"), dir.Path("out.pam")}, nullptr, &err), 1);
+    EXPECT_FALSE(err.empty());
+    EXPECT_EQ(Convert({dir.Path("missing.bmp"), dir.Path("out.pam")}, nullptr, &err), 1);
+    EXPECT_NE(err.find("missing.bmp"), std::string::npos);
+}
+
+} // namespace
+} // namespace ferronel

@@ -1,0 +1,7 @@
+#include "Convert.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    return ferronel::ConvertMain(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+}
