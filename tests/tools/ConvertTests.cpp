@@ -21,15 +21,17 @@ int Convert(const std::vector<std::string>& args, std::string* out = nullptr, st
 }
 
 // Each variant, decoded by the converter, against the reference decoder's pixels of the same file
-// (see tests/data/bmp/make-fixtures.sh).
-class BmpAgainstReference : public ::testing::TestWithParam<const char*> {};
+// (see make-fixtures.sh in tests/data/bmp and tests/data/ico). A case is named by folder and base
+// name; the folder is also the extension.
+class AgainstReference : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(BmpAgainstReference, SamePixels) {
+TEST_P(AgainstReference, SamePixels) {
     const std::string name = GetParam();
+    const std::string kind = name.substr(0, name.find('/'));
     TTempDir dir;
-    ASSERT_EQ(Convert({DataPath("bmp/" + name + ".bmp"), dir.Path("out.pam")}), 0);
+    ASSERT_EQ(Convert({DataPath(name + "." + kind), dir.Path("out.pam")}), 0);
     const test::TPam ours = ReadPam(dir.Path("out.pam"));
-    const test::TPam reference = ReadPam(DataPath("bmp/" + name + ".pam"));
+    const test::TPam reference = ReadPam(DataPath(name + ".pam"));
     ASSERT_EQ(ours.Width, reference.Width);
     ASSERT_EQ(ours.Height, reference.Height);
     ASSERT_EQ(ours.Depth, 4);
@@ -42,9 +44,11 @@ TEST_P(BmpAgainstReference, SamePixels) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Variants, BmpAgainstReference,
-                         ::testing::Values("rgb1", "rgb4", "rgb8", "rle8", "rle4", "rgb565", "rgb555", "rgb24",
-                                           "rgba32", "os2", "topdown"));
+INSTANTIATE_TEST_SUITE_P(Bitmaps, AgainstReference,
+                         ::testing::Values("bmp/rgb1", "bmp/rgb4", "bmp/rgb8", "bmp/rle8", "bmp/rle4", "bmp/rgb565",
+                                           "bmp/rgb555", "bmp/rgb24", "bmp/rgba32", "bmp/os2", "bmp/topdown"));
+INSTANTIATE_TEST_SUITE_P(Icons, AgainstReference,
+                         ::testing::Values("ico/opaque", "ico/rounded", "ico/indexed"));
 
 TEST(Convert, InfoNamesClassSizeAndFormat) {
     std::string out;

@@ -1,0 +1,27 @@
+// Feeds arbitrary bytes to the bitmap file reader and draws the result.
+#include "host/Bitmap.h"
+#include "host/Canvas.h"
+#include "host/Exceptions.h"
+#include "host/Limits.h"
+#include "host/Stream.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+    using namespace ferronel;
+    SetPixelBufferLimit(64 << 20);
+    TMemoryStream stream(Data, Size);
+    TBitmap bitmap;
+    try {
+        bitmap.LoadFromStream(stream);
+    } catch (const Exception&) {
+        return 0;
+    }
+    TBitmap target;
+    target.SetPixelFormat(pf32bit);
+    target.SetSize(17, 13);
+    target.Canvas().StretchDraw(TRect{-3, 2, 15, 20}, bitmap);
+    bitmap.SetPixelFormat(pf24bit);
+    return 0;
+}

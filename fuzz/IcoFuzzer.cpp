@@ -1,0 +1,28 @@
+// Feeds arbitrary bytes to the icon reader, draws the icon and turns it into a bitmap.
+#include "host/Canvas.h"
+#include "host/Exceptions.h"
+#include "host/Icon.h"
+#include "host/Limits.h"
+#include "host/Stream.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+    using namespace ferronel;
+    SetPixelBufferLimit(64 << 20);
+    TMemoryStream stream(Data, Size);
+    TIcon icon;
+    try {
+        icon.LoadFromStream(stream);
+    } catch (const Exception&) {
+        return 0;
+    }
+    TBitmap target;
+    target.SetPixelFormat(pf24bit);
+    target.SetSize(9, 11);
+    target.Canvas().StretchDraw(TRect{0, 0, 9, 11}, icon);
+    TBitmap copy;
+    copy.Assign(icon);
+    return 0;
+}
