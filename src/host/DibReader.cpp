@@ -37,7 +37,7 @@ struct TChannel {
     explicit TChannel(uint32_t mask) : Mask(mask) {
         if (!mask) return;
         Shift = std::countr_zero(mask);
-        Bits = std::popcount(mask >> Shift);
+        Bits = int(std::bit_width(mask >> Shift)); // the span, so that masks with gaps stay in range
         if (Bits <= 8) {
             const uint32_t max = (1u << Bits) - 1;
             for (uint32_t v = 0; v <= max; ++v) Scale[v] = uint8_t((v * 255 + max / 2) / max);
