@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
         }
         for (const auto& file : files) {
             std::ifstream in(file, std::ios::binary);
-            const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)),
+                                            std::istreambuf_iterator<char>());
             LLVMFuzzerTestOneInput(data.data(), data.size());
             ++count;
         }

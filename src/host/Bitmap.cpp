@@ -31,7 +31,8 @@ void TBitmap::Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFo
         const size_t copyBytes = std::min(FRowBytes, rowBytes);
         const int32_t rows = std::min(FHeight, NewHeight);
         for (int32_t y = 0; y < rows; ++y)
-            std::memcpy(pixels.data() + size_t(y) * rowBytes, FPixels.data() + size_t(y) * FRowBytes, copyBytes);
+            std::memcpy(pixels.data() + size_t(y) * rowBytes, FPixels.data() + size_t(y) * FRowBytes,
+                        copyBytes);
     }
     FPixels = std::move(pixels);
     FWidth = NewWidth;
@@ -67,7 +68,8 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
     const TPixelFormat oldFormat = FPixelFormat;
     if (Empty()) {
         Reallocate(FWidth, FHeight, Value);
-    } else if (IsIndexedFormat(oldFormat) && IsIndexedFormat(Value) && BitsPerPixelOf(Value) > BitsPerPixelOf(oldFormat)) {
+    } else if (IsIndexedFormat(oldFormat) && IsIndexedFormat(Value) &&
+               BitsPerPixelOf(Value) > BitsPerPixelOf(oldFormat)) {
         // Wider indices: the values and the palette stay.
         TBitmap old;
         old.FPixels.swap(FPixels);
@@ -94,7 +96,8 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
         std::unique_ptr<TColorMatcher> matcher;
         if (IsIndexedFormat(Value)) {
             const size_t capacity = size_t(1) << BitsPerPixelOf(Value);
-            if (!FPalette || FPalette->size() > capacity) FPalette = CreatePalette(DefaultPaletteEntries(BitsPerPixelOf(Value)));
+            if (!FPalette || FPalette->size() > capacity)
+                FPalette = CreatePalette(DefaultPaletteEntries(BitsPerPixelOf(Value)));
             matcher = std::make_unique<TColorMatcher>(*FPalette);
         } else {
             FPalette = nullptr;
@@ -107,7 +110,8 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
         }
         std::vector<uint8_t> row(size_t(FWidth) * 4);
         for (int32_t y = 0; y < FHeight; ++y) {
-            DecodeRow(oldFormat, oldPixels.data() + size_t(y) * oldRowBytes, row.data(), uint32_t(FWidth), sourcePalette);
+            DecodeRow(oldFormat, oldPixels.data() + size_t(y) * oldRowBytes, row.data(), uint32_t(FWidth),
+                      sourcePalette);
             EncodeRow(Value, row.data(), ScanLine(y), uint32_t(FWidth), matcher.get());
         }
     }

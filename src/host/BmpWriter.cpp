@@ -39,7 +39,8 @@ void WriteBmp(TStream& Stream, const TBitmap& Bitmap) {
     const uint32_t masksSize = bitfields && headerSize == 40 ? 12 : 0;
     const uint32_t offBits = 14 + headerSize + masksSize + uint32_t(palette.size()) * 4;
     const uint64_t imageSize = uint64_t(Bitmap.RowBytes()) * uint64_t(Bitmap.Height());
-    if (imageSize + offBits > 0xFFFFFFFFu) throw EInvalidGraphicOperation("Picture too large for a bitmap file");
+    if (imageSize + offBits > 0xFFFFFFFFu)
+        throw EInvalidGraphicOperation("Picture too large for a bitmap file");
 
     std::vector<uint8_t> head;
     head.push_back('B');
@@ -68,7 +69,7 @@ void WriteBmp(TStream& Stream, const TBitmap& Bitmap) {
         Put32(head, 0xFF00);
         Put32(head, 0xFF);
         Put32(head, 0xFF000000u);
-        Put32(head, 0x73524742); // sRGB colour space
+        Put32(head, 0x73524742);          // sRGB colour space
         head.resize(head.size() + 48, 0); // end points and gamma, unused with sRGB
     }
     for (const TPaletteEntry& e : palette) {
@@ -78,7 +79,8 @@ void WriteBmp(TStream& Stream, const TBitmap& Bitmap) {
         head.push_back(0);
     }
     Stream.WriteBuffer(head.data(), head.size());
-    for (int32_t y = Bitmap.Height() - 1; y >= 0; --y) Stream.WriteBuffer(Bitmap.ScanLine(y), Bitmap.RowBytes());
+    for (int32_t y = Bitmap.Height() - 1; y >= 0; --y)
+        Stream.WriteBuffer(Bitmap.ScanLine(y), Bitmap.RowBytes());
 }
 
 } // namespace ferronel

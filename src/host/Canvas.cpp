@@ -13,16 +13,18 @@ void TCanvas::StretchBitmap(const TRect& Dest, const TBitmap& Source, const TRec
     Blit(Dest, &Source, SourceRect, Blend, Key, nullptr);
 }
 
-void TCanvas::MaskBitmap(const TRect& Dest, const TBitmap& Source, const TRect& SourceRect, const TBitmap& Mask) {
+void TCanvas::MaskBitmap(const TRect& Dest, const TBitmap& Source, const TRect& SourceRect,
+                         const TBitmap& Mask) {
     Blit(Dest, &Source, SourceRect, bmCopy, 0, &Mask);
 }
 
-void TCanvas::Blit(const TRect& Dest, const TBitmap* Source, const TRect& SourceRect, TBlend Blend, TColor Key,
-                   const TBitmap* Mask) {
+void TCanvas::Blit(const TRect& Dest, const TBitmap* Source, const TRect& SourceRect, TBlend Blend,
+                   TColor Key, const TBitmap* Mask) {
     TBitmap& target = FTarget;
     if (Dest.IsEmpty() || target.Empty()) return;
     if (Source && (Source->Empty() || SourceRect.IsEmpty())) return;
-    if (Mask && (Mask->PixelFormat() != pf1bit || Mask->Width() < Source->Width() || Mask->Height() < Source->Height()))
+    if (Mask && (Mask->PixelFormat() != pf1bit || Mask->Width() < Source->Width() ||
+                 Mask->Height() < Source->Height()))
         Mask = nullptr;
     const int32_t x0 = std::max(Dest.Left, 0), x1 = std::min(Dest.Right, target.Width());
     const int32_t y0 = std::max(Dest.Top, 0), y1 = std::min(Dest.Bottom, target.Height());
@@ -68,8 +70,8 @@ void TCanvas::Blit(const TRect& Dest, const TBitmap* Source, const TRect& Source
             const int64_t sy64 = SourceRect.Top + (int64_t(y) - Dest.Top) * sourceH / Dest.Height();
             const int32_t sy = int32_t(std::clamp<int64_t>(sy64, 0, Source->Height() - 1));
             if (sy != decodedRow) {
-                DecodeRow(Source->PixelFormat(), Source->ScanLine(sy), sourceRow.data(), uint32_t(Source->Width()),
-                          *sourcePalette);
+                DecodeRow(Source->PixelFormat(), Source->ScanLine(sy), sourceRow.data(),
+                          uint32_t(Source->Width()), *sourcePalette);
                 decodedRow = sy;
             }
             const uint8_t* maskRow = Mask ? Mask->ScanLine(sy) : nullptr;
@@ -92,7 +94,8 @@ void TCanvas::Blit(const TRect& Dest, const TBitmap* Source, const TRect& Source
                 }
             }
         }
-        if (!direct) EncodeRow(targetFormat, row, target.ScanLine(y), uint32_t(target.Width()), matcher.get());
+        if (!direct)
+            EncodeRow(targetFormat, row, target.ScanLine(y), uint32_t(target.Width()), matcher.get());
     }
 }
 

@@ -25,8 +25,8 @@ public:
 
     void FillRect(const TRect& R);
     // Stretches SourceRect of Source into Dest (nearest pixel).
-    void StretchBitmap(const TRect& Dest, const TBitmap& Source, const TRect& SourceRect, TBlend Blend = bmCopy,
-                       TColor Key = 0);
+    void StretchBitmap(const TRect& Dest, const TBitmap& Source, const TRect& SourceRect,
+                       TBlend Blend = bmCopy, TColor Key = 0);
     // Like StretchBitmap, but where the 1-bit Mask (same size as Source) has a set bit the destination stays.
     void MaskBitmap(const TRect& Dest, const TBitmap& Source, const TRect& SourceRect, const TBitmap& Mask);
     void CopyRect(const TRect& Dest, TCanvas& Source, const TRect& SourceRect) {

@@ -97,7 +97,8 @@ void DecodeRle(const uint8_t* src, size_t size, bool rle4, TBitmap& bitmap) {
         const size_t bytes = rle4 ? (size_t(b) + 1) / 2 : b;
         const size_t available = std::min(bytes, size - p);
         const uint32_t count = rle4 ? uint32_t(std::min<size_t>(b, available * 2)) : uint32_t(available);
-        for (uint32_t i = 0; i < count && x < w; ++i) put(rle4 ? (src[p + i / 2] >> ((i & 1) ? 0 : 4)) & 15 : src[p + i]);
+        for (uint32_t i = 0; i < count && x < w; ++i)
+            put(rle4 ? (src[p + i / 2] >> ((i & 1) ? 0 : 4)) & 15 : src[p + i]);
         if (available < bytes) return;
         p += (bytes + 1) & ~size_t(1);
     }
@@ -131,7 +132,8 @@ TDibHeader ReadDibHeader(TStream& Stream, bool IconImage) {
         // OS/2 2.x headers share the first fields but use compression 3 and 4 for other schemes.
         const bool os2 = h.HeaderSize < 40 || h.HeaderSize == 64;
         if (os2 && (h.Compression == 3 || h.Compression == 4))
-            throw EInvalidGraphic(Format(SUnsupportedBitmap, {"OS/2 Huffman or 24-bit run-length compression"}));
+            throw EInvalidGraphic(
+                Format(SUnsupportedBitmap, {"OS/2 Huffman or 24-bit run-length compression"}));
         if (h.HeaderSize >= 52 && !os2)
             for (int i = 0; i < 3; ++i) h.Masks[i] = GetDWord(buf + 40 + 4 * i);
         if (h.HeaderSize >= 56 && !os2) h.Masks[3] = GetDWord(buf + 52);
@@ -146,22 +148,27 @@ TDibHeader ReadDibHeader(TStream& Stream, bool IconImage) {
     if (IconImage) h.Height /= 2;
     if (h.Width <= 0 || h.Height <= 0) Invalid(Format("size %d x %d", {h.Width, h.Height}));
     switch (h.BitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: throw EInvalidGraphic(Format(SUnsupportedBitmap, {Format("%d bits per pixel", {h.BitCount})}));
     }
     switch (h.Compression) {
     case BI_RGB: break;
     case BI_RLE8:
     case BI_RLE4:
-        if (h.BitCount != (h.Compression == BI_RLE8 ? 8 : 4)) Invalid("run-length encoding with a wrong depth");
+        if (h.BitCount != (h.Compression == BI_RLE8 ? 8 : 4))
+            Invalid("run-length encoding with a wrong depth");
         if (h.TopDown) Invalid("run-length encoded rows stored top-down");
         break;
     case BI_BITFIELDS:
     case BI_ALPHABITFIELDS:
         if (h.BitCount != 16 && h.BitCount != 32) Invalid("bit-field masks with a wrong depth");
         break;
-    default:
-        throw EInvalidGraphic(Format(SUnsupportedBitmap, {Format("compression %d", {h.Compression})}));
+    default: throw EInvalidGraphic(Format(SUnsupportedBitmap, {Format("compression %d", {h.Compression})}));
     }
     if (h.Compression == BI_RGB) {
         // Masks in a newer header mean nothing without the bit-field compression.
@@ -179,7 +186,8 @@ HPALETTE ReadDibColorTable(TStream& Stream, const TDibHeader& Header) {
     if (count == 0 && Header.BitCount <= 8) count = uint64_t(1) << Header.BitCount;
     if (Header.BitCount > 8) {
         // A table beside true-colour pixels is only a display hint; skip it.
-        if (count > 0 && !Header.Core) Stream.Seek(int64_t(std::min<uint64_t>(count, 1u << 24) * entrySize), soCurrent);
+        if (count > 0 && !Header.Core)
+            Stream.Seek(int64_t(std::min<uint64_t>(count, 1u << 24) * entrySize), soCurrent);
         return nullptr;
     }
     // Only 2^bits entries can be used; a larger stated count is skipped over.
@@ -216,7 +224,8 @@ void ReadDibPixels(TStream& Stream, const TDibHeader& Header, TBitmap& Bitmap, i
         break;
     default: // 32
         format = pf32bit;
-        direct = MasksAre(Header, 0xFF0000, 0xFF00, 0xFF) && (Header.Masks[3] == 0 || Header.Masks[3] == 0xFF000000u);
+        direct = MasksAre(Header, 0xFF0000, 0xFF00, 0xFF) &&
+                 (Header.Masks[3] == 0 || Header.Masks[3] == 0xFF000000u);
         break;
     }
     Bitmap.FreeImage();
@@ -237,12 +246,14 @@ void ReadDibPixels(TStream& Stream, const TDibHeader& Header, TBitmap& Bitmap, i
 
     const size_t fileRowBytes = size_t(BytesPerScanline(uint64_t(w), bits));
     if (direct) {
-        for (int32_t i = 0; i < h; ++i) Stream.ReadBuffer(Bitmap.ScanLine(Header.TopDown ? i : h - 1 - i), fileRowBytes);
+        for (int32_t i = 0; i < h; ++i)
+            Stream.ReadBuffer(Bitmap.ScanLine(Header.TopDown ? i : h - 1 - i), fileRowBytes);
         return;
     }
 
     // Bit-field masks other than the usual ones: widen each channel to 8 bits.
-    const TChannel red(Header.Masks[0]), green(Header.Masks[1]), blue(Header.Masks[2]), alpha(Header.Masks[3]);
+    const TChannel red(Header.Masks[0]), green(Header.Masks[1]), blue(Header.Masks[2]),
+        alpha(Header.Masks[3]);
     std::vector<uint8_t> row(fileRowBytes);
     for (int32_t i = 0; i < h; ++i) {
         Stream.ReadBuffer(row.data(), row.size());

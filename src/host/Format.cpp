@@ -60,8 +60,7 @@ std::string Format(std::string_view Fmt, std::initializer_list<TFormatArg> Args)
             out += hex;
             break;
         }
-        default:
-            throw EConvertError(std::string("Format: unknown placeholder %") + kind);
+        default: throw EConvertError(std::string("Format: unknown placeholder %") + kind);
         }
     }
     return out;

@@ -16,8 +16,7 @@ public:
     TFormatArg(const std::string& s) : FValue(s) {}
     TFormatArg(const char* s) : FValue(std::string(s ? s : "")) {}
     template <typename T>
-        requires std::is_integral_v<T>
-    TFormatArg(T v) : FValue(static_cast<int64_t>(v)) {}
+    requires std::is_integral_v<T> TFormatArg(T v) : FValue(static_cast<int64_t>(v)) {}
 
     const std::variant<std::string, int64_t>& Value() const { return FValue; }
 

@@ -43,8 +43,8 @@ void TGraphic::Changed(TObject*) {
     if (OnChange) OnChange(this);
 }
 
-void TGraphic::Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow, const TRect& R,
-                        const std::string& Msg) {
+void TGraphic::Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                        const TRect& R, const std::string& Msg) {
     if (OnProgress) OnProgress(Sender, Stage, PercentDone, RedrawNow, R, Msg);
 }
 

@@ -43,8 +43,10 @@ bool Examine(TMemoryStream& file, TCandidate& c) {
         if (!PngDecoder() || c.Size < 24) return false;
         uint8_t ihdr[16];
         file.ReadBuffer(ihdr, 16); // length, "IHDR", width, height
-        const uint64_t w = uint64_t(ihdr[8]) << 24 | uint64_t(ihdr[9]) << 16 | uint64_t(ihdr[10]) << 8 | ihdr[11];
-        const uint64_t h = uint64_t(ihdr[12]) << 24 | uint64_t(ihdr[13]) << 16 | uint64_t(ihdr[14]) << 8 | ihdr[15];
+        const uint64_t w =
+            uint64_t(ihdr[8]) << 24 | uint64_t(ihdr[9]) << 16 | uint64_t(ihdr[10]) << 8 | ihdr[11];
+        const uint64_t h =
+            uint64_t(ihdr[12]) << 24 | uint64_t(ihdr[13]) << 16 | uint64_t(ihdr[14]) << 8 | ihdr[15];
         c.Png = true;
         c.Area = w * h;
         c.Depth = 32;
@@ -91,7 +93,8 @@ void TIcon::LoadFromStream(TStream& Stream) {
         if (c.Offset >= size) continue;
         c.Size = std::min(c.Size, size - c.Offset); // some writers overstate the last entry
         if (!Examine(file, c)) continue;
-        if (!found || c.Area > best.Area || (c.Area == best.Area && c.Depth > best.Depth)) best = c, found = true;
+        if (!found || c.Area > best.Area || (c.Area == best.Area && c.Depth > best.Depth))
+            best = c, found = true;
     }
     if (!found) throw EInvalidGraphic(std::string(SInvalidIcon) + " (no image that can be read)");
 
@@ -122,7 +125,8 @@ void TIcon::LoadFromStream(TStream& Stream) {
             mask.SetSize(image.Width(), image.Height());
             // A missing mask (truncated entry) leaves the image opaque.
             if (entry.Size() - entry.Position() >= int64_t(mask.RowBytes()) * mask.Height())
-                for (int32_t y = mask.Height() - 1; y >= 0; --y) entry.ReadBuffer(mask.ScanLine(y), mask.RowBytes());
+                for (int32_t y = mask.Height() - 1; y >= 0; --y)
+                    entry.ReadBuffer(mask.ScanLine(y), mask.RowBytes());
         }
     }
     FImage.Assign(image);

@@ -15,7 +15,8 @@ uint64_t PixelBufferLimit() { return Limit.load(); }
 void SetPixelBufferLimit(uint64_t Bytes) { Limit.store(Bytes); }
 
 uint64_t CheckPixelBufferSize(int64_t Width, int64_t Height, int BitsPerPixel) {
-    if (Width < 0 || Height < 0) throw EInvalidGraphic(Format("Invalid picture size %d x %d", {Width, Height}));
+    if (Width < 0 || Height < 0)
+        throw EInvalidGraphic(Format("Invalid picture size %d x %d", {Width, Height}));
     // Each factor is below 2^32, so the products stay inside 64 bits.
     const uint64_t limit = PixelBufferLimit();
     const uint64_t rowBytes = ((uint64_t(Width) * uint64_t(BitsPerPixel) + 31) / 32) * 4;

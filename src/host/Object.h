@@ -42,9 +42,8 @@ public:
 public:                                                                                                      \
     static const ::ferronel::TClass* ClassInfo() {                                                           \
         static const ::ferronel::TClass info{                                                                \
-            #Name, Parent::ClassInfo(), []() -> std::unique_ptr<::ferronel::TObject> {                        \
-                return std::make_unique<Name>();                                                             \
-            }};                                                                                              \
+            #Name, Parent::ClassInfo(),                                                                      \
+            []() -> std::unique_ptr<::ferronel::TObject> { return std::make_unique<Name>(); }};              \
         return &info;                                                                                        \
     }                                                                                                        \
     const ::ferronel::TClass* ClassType() const override { return ClassInfo(); }

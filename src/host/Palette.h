@@ -30,7 +30,8 @@ using HPALETTE = std::shared_ptr<const TPaletteEntries>;
 HPALETTE CreatePalette(const TLogPalette& LogPalette);
 HPALETTE CreatePalette(TPaletteEntries Entries);
 // Copies up to Count entries from StartIndex; answers how many were copied.
-uint32_t GetPaletteEntries(const HPALETTE& Palette, uint32_t StartIndex, uint32_t Count, TPaletteEntry* Entries);
+uint32_t GetPaletteEntries(const HPALETTE& Palette, uint32_t StartIndex, uint32_t Count,
+                           TPaletteEntry* Entries);
 uint32_t PaletteEntryCount(const HPALETTE& Palette);
 
 // The palettes a bitmap uses when it has none of its own: black and white, the 16 standard colours,

@@ -33,7 +33,8 @@ void TPictureRegistry::RegisterFileFormat(const std::string& Extension, const st
 
 void TPictureRegistry::UnregisterGraphicClass(TGraphicClass GraphicClass) {
     for (size_t i = FEntries.size(); i-- > 0;)
-        if (FEntries[i].GraphicClass->InheritsFrom(GraphicClass)) FEntries.erase(FEntries.begin() + ptrdiff_t(i));
+        if (FEntries[i].GraphicClass->InheritsFrom(GraphicClass))
+            FEntries.erase(FEntries.begin() + ptrdiff_t(i));
 }
 
 TGraphicClass TPictureRegistry::FindExt(const std::string& Extension) const {
@@ -64,12 +65,17 @@ TPictureRegistry& PictureRegistry() {
     return registry;
 }
 
-void RegisterFileFormat(const std::string& Extension, const std::string& Description, TGraphicClass GraphicClass) {
+void RegisterFileFormat(const std::string& Extension, const std::string& Description,
+                        TGraphicClass GraphicClass) {
     PictureRegistry().RegisterFileFormat(Extension, Description, GraphicClass);
 }
-void UnregisterGraphicClass(TGraphicClass GraphicClass) { PictureRegistry().UnregisterGraphicClass(GraphicClass); }
+void UnregisterGraphicClass(TGraphicClass GraphicClass) {
+    PictureRegistry().UnregisterGraphicClass(GraphicClass);
+}
 TGraphicClass FindExt(const std::string& Extension) { return PictureRegistry().FindExt(Extension); }
-std::string GraphicFilter(TGraphicClass GraphicClass) { return PictureRegistry().GraphicFilter(GraphicClass); }
+std::string GraphicFilter(TGraphicClass GraphicClass) {
+    return PictureRegistry().GraphicFilter(GraphicClass);
+}
 
 std::string ExtractPictureExtension(const std::string& FileName) {
     const size_t dot = FileName.rfind('.');

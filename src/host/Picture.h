@@ -22,7 +22,8 @@ public:
     // Starts with the platform's four entries: wmf, emf, ico and bmp.
     TPictureRegistry();
 
-    void RegisterFileFormat(const std::string& Extension, const std::string& Description, TGraphicClass GraphicClass);
+    void RegisterFileFormat(const std::string& Extension, const std::string& Description,
+                            TGraphicClass GraphicClass);
     // Removes every entry whose class is GraphicClass or derives from it.
     void UnregisterGraphicClass(TGraphicClass GraphicClass);
     TGraphicClass FindExt(const std::string& Extension) const;
@@ -38,7 +39,8 @@ private:
 // The process-wide registry, created on first use.
 TPictureRegistry& PictureRegistry();
 
-void RegisterFileFormat(const std::string& Extension, const std::string& Description, TGraphicClass GraphicClass);
+void RegisterFileFormat(const std::string& Extension, const std::string& Description,
+                        TGraphicClass GraphicClass);
 void UnregisterGraphicClass(TGraphicClass GraphicClass);
 TGraphicClass FindExt(const std::string& Extension);
 std::string GraphicFilter(TGraphicClass GraphicClass);

@@ -21,7 +21,9 @@ int BitsPerPixelOf(TPixelFormat Format) {
 
 bool IsIndexedFormat(TPixelFormat Format) { return Format == pf1bit || Format == pf4bit || Format == pf8bit; }
 
-uint64_t BytesPerScanline(uint64_t Width, int BitsPerPixel) { return ((Width * uint64_t(BitsPerPixel) + 31) / 32) * 4; }
+uint64_t BytesPerScanline(uint64_t Width, int BitsPerPixel) {
+    return ((Width * uint64_t(BitsPerPixel) + 31) / 32) * 4;
+}
 
 TColorMatcher::TColorMatcher(const TPaletteEntries& Palette) : FPalette(Palette) {
     FKeys.fill(0xFFFFFFFF);
@@ -66,13 +68,15 @@ inline void PutIndexed(uint8_t* d, const TPaletteEntries& pal, uint32_t index) {
 
 } // namespace
 
-void DecodeRow(TPixelFormat Format, const uint8_t* s, uint8_t* d, uint32_t Width, const TPaletteEntries& Palette) {
+void DecodeRow(TPixelFormat Format, const uint8_t* s, uint8_t* d, uint32_t Width,
+               const TPaletteEntries& Palette) {
     switch (Format) {
     case pf1bit:
         for (uint32_t x = 0; x < Width; ++x, d += 4) PutIndexed(d, Palette, (s[x >> 3] >> (7 - (x & 7))) & 1);
         break;
     case pf4bit:
-        for (uint32_t x = 0; x < Width; ++x, d += 4) PutIndexed(d, Palette, (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15);
+        for (uint32_t x = 0; x < Width; ++x, d += 4)
+            PutIndexed(d, Palette, (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15);
         break;
     case pf8bit:
         for (uint32_t x = 0; x < Width; ++x, d += 4) PutIndexed(d, Palette, s[x]);

@@ -9,7 +9,17 @@
 
 namespace ferronel {
 
-enum TPixelFormat : uint8_t { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum TPixelFormat : uint8_t {
+    pfDevice,
+    pf1bit,
+    pf4bit,
+    pf8bit,
+    pf15bit,
+    pf16bit,
+    pf24bit,
+    pf32bit,
+    pfCustom
+};
 
 // Bits per pixel of a format; the device format is the 32-bit screen. pfCustom has none (0).
 int BitsPerPixelOf(TPixelFormat Format);
@@ -39,6 +49,7 @@ private:
 void DecodeRow(TPixelFormat Format, const uint8_t* Source, uint8_t* Dest, uint32_t Width,
                const TPaletteEntries& Palette);
 // Encodes Width 4-byte pixels into a row of Format; indexed formats need Matcher.
-void EncodeRow(TPixelFormat Format, const uint8_t* Source, uint8_t* Dest, uint32_t Width, TColorMatcher* Matcher);
+void EncodeRow(TPixelFormat Format, const uint8_t* Source, uint8_t* Dest, uint32_t Width,
+               TColorMatcher* Matcher);
 
 } // namespace ferronel

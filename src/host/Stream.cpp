@@ -135,7 +135,9 @@ size_t TMemoryStream::Write(const void* Buffer, size_t Count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-    int64_t base = Origin == soBeginning ? 0 : Origin == soCurrent ? int64_t(FPosition) : int64_t(FData.size());
+    int64_t base = Origin == soBeginning ? 0
+                   : Origin == soCurrent ? int64_t(FPosition)
+                                         : int64_t(FData.size());
     const int64_t target = base + Offset;
     if (target < 0) throw EStreamError(SSeekError);
     FPosition = size_t(target);

@@ -25,7 +25,9 @@ using TColor = uint32_t;
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
 
-constexpr TColor RGBColor(uint8_t r, uint8_t g, uint8_t b) { return TColor(r) | TColor(g) << 8 | TColor(b) << 16; }
+constexpr TColor RGBColor(uint8_t r, uint8_t g, uint8_t b) {
+    return TColor(r) | TColor(g) << 8 | TColor(b) << 16;
+}
 constexpr uint8_t GetRValue(TColor c) { return uint8_t(c); }
 constexpr uint8_t GetGValue(TColor c) { return uint8_t(c >> 8); }
 constexpr uint8_t GetBValue(TColor c) { return uint8_t(c >> 16); }

@@ -63,7 +63,8 @@ TEST(Bitmap, WideningIndexedFormatsKeepsIndicesAndPalette) {
     mono->ScanLine(0)[1] = 0x40;
     mono->SetPixelFormat(pf8bit);
     const uint8_t expected[10] = {1, 0, 0, 0, 0, 0, 0, 1, 0, 1};
-    EXPECT_EQ(std::vector<uint8_t>(mono->ScanLine(0), mono->ScanLine(0) + 10), std::vector<uint8_t>(expected, expected + 10));
+    EXPECT_EQ(std::vector<uint8_t>(mono->ScanLine(0), mono->ScanLine(0) + 10),
+              std::vector<uint8_t>(expected, expected + 10));
 }
 
 TEST(Bitmap, IndexedToTrueColourLooksUpThePalette) {

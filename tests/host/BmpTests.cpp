@@ -31,10 +31,10 @@ TBytes GreyTable(int n) {
 
 TEST(BmpReader, Rle8CodesThatReachPastTheBitmapAreClipped) {
     TBytes rle;
-    rle.U8({6, 1});         // a run of 6 into a row of 4
-    rle.U8({0, 0});         // end of line
+    rle.U8({6, 1});             // a run of 6 into a row of 4
+    rle.U8({0, 0});             // end of line
     rle.U8({0, 3, 7, 8, 9, 0}); // absolute run of 3, padded
-    rle.U8({0, 2, 250, 0}); // delta far to the right: later pixels of the row fall outside
+    rle.U8({0, 2, 250, 0});     // delta far to the right: later pixels of the row fall outside
     rle.U8({5, 5});
     rle.U8({0, 2, 0, 200}); // delta far up: the picture ends
     rle.U8({3, 3});
@@ -70,7 +70,8 @@ TEST(BmpReader, DamagedHeadersGiveClearErrors) {
     };
     EXPECT_EQ(message({'X', 'M', 0, 0}), "Stream read error");
     EXPECT_EQ(message(TBytes().U8({'P', 'K'}).Fill(60, 0).Data), "Bitmap image is not valid");
-    EXPECT_EQ(message(BmpFile(InfoHeader(0, 4, 24, 0), {}, pixels)), "Bitmap image is not valid (size 0 x 4)");
+    EXPECT_EQ(message(BmpFile(InfoHeader(0, 4, 24, 0), {}, pixels)),
+              "Bitmap image is not valid (size 0 x 4)");
     EXPECT_EQ(message(BmpFile(InfoHeader(4, 4, 7, 0), {}, pixels)), "Unsupported bitmap: 7 bits per pixel");
     EXPECT_EQ(message(BmpFile(InfoHeader(4, 4, 24, 4), {}, pixels)), "Unsupported bitmap: compression 4");
     EXPECT_EQ(message(BmpFile(InfoHeader(4, -4, 8, 1), GreyTable(256), pixels)),
@@ -143,7 +144,8 @@ TEST(BmpWriter, EveryFormatReadsBackTheSame) {
         }
         // Row padding bytes carry nothing; compare the pixels.
         const size_t used = (size_t(7) * size_t(BitsPerPixelOf(f)) + 7) / 8;
-        for (int32_t y = 0; y < 3; ++y) EXPECT_EQ(Row(back, y, used - 1), Row(b, y, used - 1)) << int(f) << " row " << y;
+        for (int32_t y = 0; y < 3; ++y)
+            EXPECT_EQ(Row(back, y, used - 1), Row(b, y, used - 1)) << int(f) << " row " << y;
     }
 }
 

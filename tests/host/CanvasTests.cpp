@@ -29,7 +29,8 @@ TEST(Canvas, FillIsClippedToTheBitmap) {
 
 TEST(Canvas, StretchingUsesTheNearestSourcePixel) {
     auto src = Make(pf8bit, 2, 2);
-    src->SetPalette(CreatePalette(TPaletteEntries{{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}}));
+    src->SetPalette(
+        CreatePalette(TPaletteEntries{{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}}));
     src->ScanLine(0)[0] = 0, src->ScanLine(0)[1] = 1, src->ScanLine(1)[0] = 2, src->ScanLine(1)[1] = 3;
     auto dst = Make(pf32bit, 5, 5);
     dst->Canvas().StretchDraw(TRect{1, 1, 5, 5}, *src);
@@ -54,7 +55,8 @@ TEST(Canvas, KeyColourMaskAndOpacity) {
     auto dst = Make(pf32bit, 2, 1);
     dst->Canvas().BrushColor = RGBColor(0, 255, 0);
     dst->Canvas().FillRect(TRect{0, 0, 2, 1});
-    dst->Canvas().StretchBitmap(TRect{0, 0, 2, 1}, *src, TRect{0, 0, 2, 1}, TCanvas::bmTransparentColor, RGBColor(255, 0, 0));
+    dst->Canvas().StretchBitmap(TRect{0, 0, 2, 1}, *src, TRect{0, 0, 2, 1}, TCanvas::bmTransparentColor,
+                                RGBColor(255, 0, 0));
     EXPECT_EQ(At(*dst, 0, 0), 0x00FF00u);
     EXPECT_EQ(At(*dst, 1, 0), 0x0000FFu);
 

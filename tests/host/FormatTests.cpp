@@ -8,7 +8,8 @@ namespace ferronel {
 namespace {
 
 TEST(Format, PlaceholdersAndIndexes) {
-    EXPECT_EQ(Format("Unknown picture file extension (.%s)", {"XYZ"}), "Unknown picture file extension (.XYZ)");
+    EXPECT_EQ(Format("Unknown picture file extension (.%s)", {"XYZ"}),
+              "Unknown picture file extension (.XYZ)");
     EXPECT_EQ(Format("%d%% of %u", {-5, 10u}), "-5% of 10");
     EXPECT_EQ(Format("%x", {255}), "FF");
     // An index moves the argument pointer; later placeholders go on from there.

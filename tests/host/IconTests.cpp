@@ -65,15 +65,15 @@ TEST(IconReader, TheMaskMakesPixelsTransparent) {
     ASSERT_EQ(b.PixelFormat(), pf32bit);
     EXPECT_EQ(b.AlphaFormat(), afDefined);
     const uint8_t* row = b.ScanLine(3);
-    EXPECT_EQ(row[3], 0);   // first column masked
-    EXPECT_EQ(row[7], 255); // second column shows
+    EXPECT_EQ(row[3], 0);     // first column masked
+    EXPECT_EQ(row[7], 255);   // second column shows
     EXPECT_EQ(row[4 + 0], 7); // palette entry 7: blue 7, red 248
     EXPECT_EQ(row[4 + 2], 248);
 }
 
 TEST(IconReader, DamagedDirectoriesAndEntries) {
     EXPECT_THROW(Load({0, 0, 1, 0}), EInvalidGraphic);
-    EXPECT_THROW(Load(TBytes().U16(0).U16(1).U16(0).Data), EInvalidGraphic); // no images
+    EXPECT_THROW(Load(TBytes().U16(0).U16(1).U16(0).Data), EInvalidGraphic);             // no images
     EXPECT_THROW(Load(TBytes().U16(0).U16(3).U16(1).Fill(16, 0).Data), EInvalidGraphic); // wrong type
     EXPECT_THROW(Load(IconFile({IndexedImage(8, 1)}, 500)), EInvalidGraphic); // directory past the end
 

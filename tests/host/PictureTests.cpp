@@ -38,9 +38,10 @@ TEST(PictureRegistry, StartsWithThePlatformEntries) {
     EXPECT_EQ(r.Entries()[1].Description, "Enhanced Metafiles");
     EXPECT_EQ(r.Entries()[2].GraphicClass, TIcon::ClassInfo());
     EXPECT_EQ(r.Entries()[3].GraphicClass, TBitmap::ClassInfo());
-    EXPECT_EQ(r.GraphicFilter(TGraphic::ClassInfo()),
-              "All (*.bmp;*.ico;*.emf;*.wmf)|*.bmp;*.ico;*.emf;*.wmf|Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico|"
-              "Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
+    EXPECT_EQ(
+        r.GraphicFilter(TGraphic::ClassInfo()),
+        "All (*.bmp;*.ico;*.emf;*.wmf)|*.bmp;*.ico;*.emf;*.wmf|Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico|"
+        "Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
 }
 
 TEST(PictureRegistry, NewestRegistrationWinsWithoutRegardToCase) {

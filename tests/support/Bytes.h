@@ -31,7 +31,8 @@ struct TBytes {
 };
 
 // A 40-byte info header.
-inline TBytes InfoHeader(int32_t width, int32_t height, uint16_t bits, uint32_t compression, uint32_t colors = 0) {
+inline TBytes InfoHeader(int32_t width, int32_t height, uint16_t bits, uint32_t compression,
+                         uint32_t colors = 0) {
     TBytes b;
     b.U32(40).U32(uint32_t(width)).U32(uint32_t(height)).U16(1).U16(bits).U32(compression).U32(0);
     b.U32(2835).U32(2835).U32(colors).U32(0);

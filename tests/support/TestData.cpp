@@ -9,7 +9,8 @@ namespace ferronel::test {
 
 TTempDir::TTempDir() {
     std::random_device rd;
-    FPath = std::filesystem::temp_directory_path() / ("ferronel-test-" + std::to_string(rd()) + std::to_string(rd()));
+    FPath = std::filesystem::temp_directory_path() /
+            ("ferronel-test-" + std::to_string(rd()) + std::to_string(rd()));
     std::filesystem::create_directories(FPath);
 }
 

@@ -45,8 +45,9 @@ TEST_P(AgainstReference, SamePixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bitmaps, AgainstReference,
-                         ::testing::Values("bmp/rgb1", "bmp/rgb4", "bmp/rgb8", "bmp/rle8", "bmp/rle4", "bmp/rgb565",
-                                           "bmp/rgb555", "bmp/rgb24", "bmp/rgba32", "bmp/os2", "bmp/topdown"));
+                         ::testing::Values("bmp/rgb1", "bmp/rgb4", "bmp/rgb8", "bmp/rle8", "bmp/rle4",
+                                           "bmp/rgb565", "bmp/rgb555", "bmp/rgb24", "bmp/rgba32", "bmp/os2",
+                                           "bmp/topdown"));
 INSTANTIATE_TEST_SUITE_P(Icons, AgainstReference,
                          ::testing::Values("ico/opaque", "ico/rounded", "ico/indexed"));
 

@@ -47,7 +47,8 @@ void WritePam(TStream& Stream, const TBitmap& Bitmap) {
     rgba.SetPixelFormat(pf32bit);
     const bool alpha = rgba.AlphaFormat() == afDefined;
     const std::string header = "P7\nWIDTH " + std::to_string(rgba.Width()) + "\nHEIGHT " +
-                               std::to_string(rgba.Height()) + "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+                               std::to_string(rgba.Height()) +
+                               "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     Stream.WriteBuffer(header.data(), header.size());
     std::vector<uint8_t> row(size_t(rgba.Width()) * 4);
     for (int32_t y = 0; y < rgba.Height(); ++y) {
