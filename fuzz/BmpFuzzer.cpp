@@ -15,13 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     TBitmap bitmap;
     try {
         bitmap.LoadFromStream(stream);
+        TBitmap target;
+        target.SetPixelFormat(pf32bit);
+        target.SetSize(17, 13);
+        target.Canvas().StretchDraw(TRect{-3, 2, 15, 20}, bitmap);
+        // A format change may pass the size limit; that is an error, not a crash.
+        bitmap.SetPixelFormat(pf24bit);
     } catch (const Exception&) {
-        return 0;
     }
-    TBitmap target;
-    target.SetPixelFormat(pf32bit);
-    target.SetSize(17, 13);
-    target.Canvas().StretchDraw(TRect{-3, 2, 15, 20}, bitmap);
-    bitmap.SetPixelFormat(pf24bit);
     return 0;
 }

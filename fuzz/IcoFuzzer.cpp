@@ -15,14 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     TIcon icon;
     try {
         icon.LoadFromStream(stream);
+        TBitmap target;
+        target.SetPixelFormat(pf24bit);
+        target.SetSize(9, 11);
+        target.Canvas().StretchDraw(TRect{0, 0, 9, 11}, icon);
+        TBitmap copy;
+        copy.Assign(icon);
     } catch (const Exception&) {
-        return 0;
     }
-    TBitmap target;
-    target.SetPixelFormat(pf24bit);
-    target.SetSize(9, 11);
-    target.Canvas().StretchDraw(TRect{0, 0, 9, 11}, icon);
-    TBitmap copy;
-    copy.Assign(icon);
     return 0;
 }
