@@ -2,29 +2,24 @@
 #include "host/Exceptions.h"
 #include "host/Limits.h"
 
+#include "support/Bitmaps.h"
+
 #include <gtest/gtest.h>
 
 namespace ferronel {
 namespace {
 
-std::unique_ptr<TBitmap> Make(TPixelFormat format, int32_t w, int32_t h) {
-    auto b = std::make_unique<TBitmap>();
-    b->SetPixelFormat(format);
-    b->SetSize(w, h);
-    return b;
-}
-
 TEST(Bitmap, RowsArePaddedToFourBytes) {
-    EXPECT_EQ(Make(pf1bit, 33, 1)->RowBytes(), 8u);
-    EXPECT_EQ(Make(pf4bit, 9, 1)->RowBytes(), 8u);
-    EXPECT_EQ(Make(pf8bit, 5, 1)->RowBytes(), 8u);
-    EXPECT_EQ(Make(pf15bit, 3, 1)->RowBytes(), 8u);
-    EXPECT_EQ(Make(pf24bit, 5, 1)->RowBytes(), 16u);
-    EXPECT_EQ(Make(pf32bit, 3, 2)->RowBytes(), 12u);
+    EXPECT_EQ(test::MakeBitmap(pf1bit, 33, 1)->RowBytes(), 8u);
+    EXPECT_EQ(test::MakeBitmap(pf4bit, 9, 1)->RowBytes(), 8u);
+    EXPECT_EQ(test::MakeBitmap(pf8bit, 5, 1)->RowBytes(), 8u);
+    EXPECT_EQ(test::MakeBitmap(pf15bit, 3, 1)->RowBytes(), 8u);
+    EXPECT_EQ(test::MakeBitmap(pf24bit, 5, 1)->RowBytes(), 16u);
+    EXPECT_EQ(test::MakeBitmap(pf32bit, 3, 2)->RowBytes(), 12u);
 }
 
 TEST(Bitmap, ResizeKeepsTopLeftAndScanLineChecksRows) {
-    auto b = Make(pf8bit, 3, 2);
+    auto b = test::MakeBitmap(pf8bit, 3, 2);
     b->ScanLine(0)[0] = 7;
     b->ScanLine(1)[2] = 9;
     b->SetSize(5, 3);
@@ -48,7 +43,7 @@ TEST(Bitmap, SizesPastTheLimitAreRefusedBeforeAllocation) {
 }
 
 TEST(Bitmap, WideningIndexedFormatsKeepsIndicesAndPalette) {
-    auto b = Make(pf4bit, 3, 1);
+    auto b = test::MakeBitmap(pf4bit, 3, 1);
     b->SetPalette(CreatePalette(TPaletteEntries(16, {1, 2, 3, 0})));
     b->ScanLine(0)[0] = 0xAB;
     b->ScanLine(0)[1] = 0xC0;
@@ -58,7 +53,7 @@ TEST(Bitmap, WideningIndexedFormatsKeepsIndicesAndPalette) {
     EXPECT_EQ(b->ScanLine(0)[2], 0xC);
     EXPECT_EQ(PaletteEntryCount(b->Palette()), 16u);
 
-    auto mono = Make(pf1bit, 10, 1);
+    auto mono = test::MakeBitmap(pf1bit, 10, 1);
     mono->ScanLine(0)[0] = 0x81;
     mono->ScanLine(0)[1] = 0x40;
     mono->SetPixelFormat(pf8bit);
@@ -68,7 +63,7 @@ TEST(Bitmap, WideningIndexedFormatsKeepsIndicesAndPalette) {
 }
 
 TEST(Bitmap, IndexedToTrueColourLooksUpThePalette) {
-    auto b = Make(pf8bit, 2, 1);
+    auto b = test::MakeBitmap(pf8bit, 2, 1);
     b->SetPalette(CreatePalette(TPaletteEntries{{10, 20, 30, 0}, {40, 50, 60, 0}}));
     b->ScanLine(0)[0] = 1;
     b->ScanLine(0)[1] = 5; // past the palette: black
@@ -79,7 +74,7 @@ TEST(Bitmap, IndexedToTrueColourLooksUpThePalette) {
 }
 
 TEST(Bitmap, TrueColourFormatsConvertAmongThemselves) {
-    auto b = Make(pf24bit, 2, 1);
+    auto b = test::MakeBitmap(pf24bit, 2, 1);
     uint8_t* p = b->ScanLine(0);
     const uint8_t pixels[6] = {255, 128, 0, 8, 16, 248};
     std::copy_n(pixels, 6, p);
@@ -97,7 +92,7 @@ TEST(Bitmap, TrueColourFormatsConvertAmongThemselves) {
 }
 
 TEST(Bitmap, ToIndexedPicksTheNearestPaletteColour) {
-    auto b = Make(pf24bit, 3, 1);
+    auto b = test::MakeBitmap(pf24bit, 3, 1);
     b->SetPalette(CreatePalette(TPaletteEntries{{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 0, 255, 0}}));
     const uint8_t pixels[9] = {250, 5, 5, 5, 5, 240, 20, 20, 20}; // blue-ish, red-ish, dark
     std::copy_n(pixels, 9, b->ScanLine(0));
@@ -106,7 +101,7 @@ TEST(Bitmap, ToIndexedPicksTheNearestPaletteColour) {
 }
 
 TEST(Bitmap, AssignCopiesIndependently) {
-    auto a = Make(pf8bit, 2, 2);
+    auto a = test::MakeBitmap(pf8bit, 2, 2);
     a->ScanLine(1)[1] = 42;
     TBitmap b;
     b.Assign(*a);
