@@ -1,9 +1,7 @@
 #include "picture/Registrations.h"
 
-#include "host/Bitmap.h"
-#include "host/Icon.h"
-#include "host/Metafile.h"
 #include "host/Picture.h"
+#include "readers/FileFormatList.h"
 
 namespace ferronel {
 
@@ -19,22 +17,15 @@ void InitializePictureFormats() {
     // Linear-bitmap library loaders (pcx, png, mng), the JPEG wrapper (jpeg, jpg), the GIF unit (gif)
     // and the HIPS loader (hip, hips) register here, in that order, once they exist.
 
-    // The reader library's format list. Its rows for the platform classes come first; its own
-    // readers follow in the list's order as they are added.
-    RegisterFileFormat("bmp", "Windows bitmaps", TBitmap::ClassInfo());
-    RegisterFileFormat("ico", "Windows icons", TIcon::ClassInfo());
-    RegisterFileFormat("wmf", "Windows metafiles", TMetafile::ClassInfo());
-    RegisterFileFormat("emf", "Windows enhanced meta files", TMetafile::ClassInfo());
-    RegisterFileFormat("rle", "Run length encoded Windows bitmaps", TBitmap::ClassInfo());
-    RegisterFileFormat("dib", "Device independant Windows bitmaps", TBitmap::ClassInfo());
+    // The reader library's format list comes last of the modules. The JPEG image class is passed
+    // in once it exists.
+    InitializeFileFormatList(nullptr);
 }
 
 void FinalizePictureFormats() {
     if (!Initialized) return;
     Initialized = false;
-    UnregisterGraphicClass(TBitmap::ClassInfo());
-    UnregisterGraphicClass(TIcon::ClassInfo());
-    UnregisterGraphicClass(TMetafile::ClassInfo());
+    FinalizeFileFormatList();
 }
 
 } // namespace ferronel

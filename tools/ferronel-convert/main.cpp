@@ -2,6 +2,10 @@
 
 #include <iostream>
 
+#include "picture/Registrations.h"
+
 int main(int argc, char** argv) {
-    return ferronel::ConvertMain(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    const int status = ferronel::ConvertMain(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    ferronel::FinalizePictureFormats();
+    return status;
 }

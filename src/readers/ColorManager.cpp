@@ -1,0 +1,217 @@
+#include "readers/ColorManager.h"
+
+#include "readers/ReaderStrings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace ferronel {
+
+using namespace readers;
+
+TColorManager::TColorManager() { SetGammaValues(1.0f, 2.2f); }
+
+void TColorManager::SetSourceBitsPerSample(uint8_t Value) {
+    if (Value == 0 || Value > 16) throw EColorConversionError(gesInvalidSampleDepth);
+    if (Value != FSourceBPS) FSourceBPS = Value, FChanged = true;
+}
+
+void TColorManager::SetTargetBitsPerSample(uint8_t Value) {
+    if (Value == 0 || Value > 16) throw EColorConversionError(gesInvalidSampleDepth);
+    if (Value != FTargetBPS) FTargetBPS = Value, FChanged = true;
+}
+
+void TColorManager::SetSourceSamplesPerPixel(uint8_t Value) {
+    if (Value == 0 || Value > 4) throw EColorConversionError(gesInvalidPixelDepth);
+    if (Value != FSourceSPP) FSourceSPP = Value, FChanged = true;
+}
+
+void TColorManager::SetTargetSamplesPerPixel(uint8_t Value) {
+    if (Value == 0 || Value > 4) throw EColorConversionError(gesInvalidPixelDepth);
+    if (Value != FTargetSPP) FTargetSPP = Value, FChanged = true;
+}
+
+void TColorManager::SetSourceColorScheme(TColorScheme Value) {
+    if (Value != FSourceScheme) FSourceScheme = Value, FChanged = true;
+}
+
+void TColorManager::SetTargetColorScheme(TColorScheme Value) {
+    if (Value != FTargetScheme) FTargetScheme = Value, FChanged = true;
+}
+
+namespace {
+
+bool HasAlpha(TColorScheme s) { return s == csGrayAlpha || s == csRGBA || s == csBGRA; }
+
+} // namespace
+
+void TColorManager::Prepare() {
+    const bool sourceIndexed = FSourceScheme == csIndexed || FSourceScheme == csGray || FSourceScheme == csGrayAlpha;
+    const bool targetIndexed = FTargetScheme == csIndexed || FTargetScheme == csGray;
+    if (sourceIndexed != targetIndexed) throw EColorConversionError(gesIndexedNotSupported);
+    if (HasAlpha(FSourceScheme))
+        SourceOptions.Include(coxAlpha);
+    else
+        SourceOptions.Exclude(coxAlpha);
+    if (HasAlpha(FTargetScheme))
+        TargetOptions.Include(coxAlpha);
+    else
+        TargetOptions.Exclude(coxAlpha);
+    if (FSourceScheme == csYCbCr || FSourceScheme == csPhotoYCC) BuildChromaTables();
+    FConvertMethod = SelectConvertMethod(*this);
+    FChanged = false;
+}
+
+void TColorManager::ConvertScanline(TSourceRows Source, void* Target, uint32_t Count, uint8_t Mask) {
+    if (FChanged) Prepare();
+    if (!FConvertMethod) throw EColorConversionError(gesConversionUnsupported);
+    if (Source.empty() || !Source[0]) return;
+    FConvertMethod(*this, Source, static_cast<uint8_t*>(Target), Count, Mask);
+}
+
+uint64_t TColorManager::SourceRowBytes(uint32_t Count, bool Planar) const {
+    const uint64_t samples = Planar ? 1 : FSourceSPP;
+    return (uint64_t(Count) * samples * FSourceBPS + 7) / 8;
+}
+
+uint64_t TColorManager::TargetRowBytes(uint32_t Count) const {
+    return (uint64_t(Count) * FTargetSPP * FTargetBPS + 7) / 8;
+}
+
+TPixelFormat TColorManager::PixelFormatFor(bool Target) const {
+    const uint8_t samples = Target ? FTargetSPP : FSourceSPP;
+    const uint8_t bits = Target ? FTargetBPS : FSourceBPS;
+    switch (samples) {
+    case 1:
+        if (bits == 1) return pf1bit;
+        if (bits >= 2 && bits <= 4) return pf4bit;
+        if (bits >= 8) return pf8bit;
+        break;
+    case 3: return bits <= 5 ? pf15bit : pf24bit;
+    case 4:
+        if (bits >= 8) return pf32bit;
+        break;
+    }
+    return pfCustom;
+}
+
+HPALETTE TColorManager::MakeGrayPalette(bool MinimumIsWhite) const {
+    const uint32_t n = 1u << std::min(uint32_t(FTargetBPS) * FTargetSPP, 8u);
+    const uint32_t step = 255 / (n - 1);
+    const bool gamma = TargetOptions.Contains(coxApplyGamma);
+    TPaletteEntries entries(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        const uint8_t v = gamma ? FGammaTable[i * step] : uint8_t(i * step);
+        entries[MinimumIsWhite ? n - 1 - i : i] = {v, v, v, 0};
+    }
+    return CreatePalette(std::move(entries));
+}
+
+HPALETTE TColorManager::MakeColorMapPalette(std::initializer_list<std::span<const uint8_t>> Data, uint8_t DataFormat,
+                                            uint32_t ColorCount, bool BGROrder) const {
+    uint32_t n = std::min<uint32_t>(ColorCount, 256);
+    std::array<TPaletteEntry, 256> entries{};
+    const std::vector<std::span<const uint8_t>> data(Data);
+    const bool gamma = TargetOptions.Contains(coxApplyGamma);
+    const bool swap = SourceOptions.Contains(coxSwapBytes);
+    auto by8 = [&](uint8_t v) { return gamma ? FGammaTable[v] : v; };
+    auto by16 = [&](std::span<const uint8_t> plane, size_t index) -> uint8_t {
+        uint16_t v = uint16_t(plane[2 * index] | plane[2 * index + 1] << 8);
+        if (swap) v = uint16_t(v << 8 | v >> 8);
+        return by8(uint8_t(v * 255u / 65535u));
+    };
+    auto set = [&](TPaletteEntry& e, uint8_t a, uint8_t b, uint8_t c) {
+        e = BGROrder ? TPaletteEntry{c, b, a, 0} : TPaletteEntry{a, b, c, 0};
+    };
+    // An entry is filled only when all of its bytes are there.
+    switch (DataFormat) {
+    case 0:
+    case 1: {
+        const size_t size = DataFormat == 0 ? 3 : 4;
+        if (data.empty()) break;
+        for (uint32_t i = 0; i < n && (i + 1) * size <= data[0].size(); ++i) {
+            const uint8_t* p = data[0].data() + i * size;
+            set(entries[i], by8(p[0]), by8(p[1]), by8(p[2]));
+        }
+        break;
+    }
+    case 2:
+    case 3:
+        if (data.size() < 3) break;
+        for (uint32_t i = 0; i < n && i < data[0].size() && i < data[1].size() && i < data[2].size(); ++i)
+            entries[i] = {by8(data[0][i]), by8(data[1][i]), by8(data[2][i]), 0};
+        break;
+    case 4:
+    case 5: {
+        const size_t values = DataFormat == 4 ? 3 : 4;
+        if (data.empty()) break;
+        for (uint32_t i = 0; i < n && (i + 1) * values * 2 <= data[0].size(); ++i)
+            set(entries[i], by16(data[0], i * values), by16(data[0], i * values + 1), by16(data[0], i * values + 2));
+        break;
+    }
+    case 6:
+    case 7:
+        if (data.size() < 3) break;
+        for (uint32_t i = 0; i < n && 2 * i + 1 < data[0].size() && 2 * i + 1 < data[1].size() &&
+                             2 * i + 1 < data[2].size();
+             ++i)
+            entries[i] = {by16(data[0], i), by16(data[1], i), by16(data[2], i), 0};
+        break;
+    default: break;
+    }
+    // Fit the map to the target depth: entry i takes the entry its value scales from. Entries past
+    // the 256 a palette holds read as black.
+    if (FTargetBPS <= 8) {
+        const uint64_t sMax = (uint64_t(1) << FSourceBPS) - 1, tMax = (uint64_t(1) << FTargetBPS) - 1;
+        if (sMax != tMax) {
+            auto from = [&](uint64_t i) {
+                const uint64_t k = i * sMax / tMax;
+                return k < entries.size() ? entries[k] : TPaletteEntry{};
+            };
+            if (sMax >= tMax)
+                for (uint64_t i = 0; i <= tMax; ++i) entries[i] = from(i);
+            else
+                for (uint64_t i = tMax + 1; i-- > 0;) entries[i] = from(i);
+            n = uint32_t(tMax + 1);
+        }
+    }
+    return CreatePalette(TPaletteEntries(entries.begin(), entries.begin() + n));
+}
+
+void TColorManager::SetGammaValues(float MainGamma, float DisplayGamma) {
+    FMainGamma = MainGamma > 0 ? MainGamma : 1.0f;
+    FDisplayGamma = DisplayGamma > 0 ? DisplayGamma : 2.2f;
+    const double e = 1.0 / (double(FMainGamma) * double(FDisplayGamma));
+    const uint32_t max = FSourceBPS >= 8 ? 255 : std::min((1u << FTargetBPS) - 1, 255u);
+    const double scale = FTargetBPS >= 8 ? 255.0 : double((1u << FTargetBPS) - 1);
+    for (uint32_t i = 0; i <= max; ++i)
+        FGammaTable[i] = uint8_t(std::nearbyint(std::pow(double(i) / max, e) * scale));
+}
+
+void TColorManager::SetYCbCrValues(std::span<const float> Coefficients, uint8_t HorizontalSubsampling,
+                                   uint8_t VerticalSubsampling) {
+    for (size_t i = 0; i < std::min<size_t>(Coefficients.size(), 3); ++i) FYCbCrCoefficients[i] = Coefficients[i];
+    auto valid = [](uint8_t v) { return v == 1 || v == 2 || v == 4; };
+    if (!valid(HorizontalSubsampling) || !valid(VerticalSubsampling))
+        throw EColorConversionError(gesInvalidSubSampling);
+    if (HorizontalSubsampling < VerticalSubsampling) throw EColorConversionError(gesVerticalSubSamplingError);
+    FHorizontalSubsampling = HorizontalSubsampling;
+    FVerticalSubsampling = VerticalSubsampling;
+}
+
+void TColorManager::BuildChromaTables() {
+    const float kr = FYCbCrCoefficients[0], kg = FYCbCrCoefficients[1], kb = FYCbCrCoefficients[2];
+    const float fr = 2 - 2 * kr, fb = 2 - 2 * kb;
+    const float frg = kr * fr / kg, fbg = kb * fb / kg;
+    const bool photo = FSourceScheme == csPhotoYCC;
+    for (int i = 0; i < 256; ++i) {
+        const float dr = float(i - (photo ? 137 : 128)), db = float(i - (photo ? 156 : 128));
+        FChroma.CrToRed[size_t(i)] = int32_t(std::nearbyint(fr * dr));
+        FChroma.CbToBlue[size_t(i)] = int32_t(std::nearbyint(fb * db));
+        FChroma.CrToGreen[size_t(i)] = -int32_t(std::nearbyint(frg * dr));
+        FChroma.CbToGreen[size_t(i)] = -int32_t(std::nearbyint(fbg * db));
+    }
+}
+
+} // namespace ferronel

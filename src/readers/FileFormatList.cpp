@@ -1,0 +1,150 @@
+#include "readers/FileFormatList.h"
+
+#include "host/Bitmap.h"
+#include "host/Exceptions.h"
+#include "host/Format.h"
+#include "host/Icon.h"
+#include "host/Metafile.h"
+#include "host/Picture.h"
+#include "readers/ReaderStrings.h"
+
+#include <algorithm>
+
+namespace ferronel {
+
+using namespace readers;
+
+TFileFormatList::~TFileFormatList() { Clear(); }
+
+void TFileFormatList::Clear() {
+    for (const auto& c : FClasses) UnregisterGraphicClass(c->GraphicClass);
+    FClasses.clear();
+    FExtensions.clear();
+}
+
+int TFileFormatList::IndexOfExtension(const std::string& Extension) const {
+    if (Extension.empty()) return -1;
+    const std::string key = AsciiLowerCase(Extension);
+    for (size_t i = 0; i < FExtensions.size(); ++i)
+        if (AsciiLowerCase(FExtensions[i]->Extension) == key) return int(i);
+    return -1;
+}
+
+int TFileFormatList::IndexOfClass(TGraphicClass GraphicClass) const {
+    for (size_t i = 0; i < FClasses.size(); ++i)
+        if (FClasses[i]->GraphicClass == GraphicClass) return int(i);
+    return -1;
+}
+
+TFileFormatList::TClassEntry& TFileFormatList::ClassEntryFor(TGraphicClass GraphicClass, const std::string& Common) {
+    const int index = IndexOfClass(GraphicClass);
+    TClassEntry* entry;
+    if (index >= 0) {
+        entry = FClasses[size_t(index)].get();
+    } else {
+        FClasses.push_back(std::make_unique<TClassEntry>(TClassEntry{GraphicClass, "", 0}));
+        entry = FClasses.back().get();
+    }
+    if (!Common.empty()) entry->Description = Common;
+    ++entry->Count;
+    return *entry;
+}
+
+void TFileFormatList::ReleaseClassEntry(TClassEntry* Entry) {
+    std::erase_if(FClasses, [Entry](const auto& c) { return c.get() == Entry; });
+}
+
+void TFileFormatList::AddFormat(const std::string& Extension, const std::string& Common,
+                                const std::string& Individual, TFormatKinds Kinds, bool Replace,
+                                TGraphicClass GraphicClass) {
+    if (Extension.empty()) return;
+    const int index = IndexOfExtension(Extension);
+    TExtensionEntry* entry;
+    if (index < 0) {
+        TClassEntry& classEntry = ClassEntryFor(GraphicClass, Common);
+        FExtensions.push_back(std::make_unique<TExtensionEntry>(TExtensionEntry{Extension, Individual, Kinds, &classEntry}));
+        entry = FExtensions.back().get();
+    } else {
+        if (!Replace) throw EInvalidGraphic(Format(gesRegistration, {Extension}));
+        entry = FExtensions[size_t(index)].get();
+        if (entry->ClassEntry->GraphicClass != GraphicClass) {
+            TClassEntry* old = entry->ClassEntry;
+            entry->ClassEntry = &ClassEntryFor(GraphicClass, Common);
+            if (--old->Count == 0) ReleaseClassEntry(old);
+        }
+    }
+    RegisterFileFormat(Extension, Individual.empty() ? entry->ClassEntry->Description : Individual, GraphicClass);
+}
+
+void TFileFormatList::RemoveFormat(const std::string& Extension, TGraphicClass GraphicClass) {
+    if (!Extension.empty()) {
+        const int index = IndexOfExtension(Extension);
+        if (index < 0) return;
+        TClassEntry* classEntry = FExtensions[size_t(index)]->ClassEntry;
+        if (--classEntry->Count == 0) {
+            UnregisterGraphicClass(classEntry->GraphicClass);
+            ReleaseClassEntry(classEntry);
+        }
+        FExtensions.erase(FExtensions.begin() + index);
+        return;
+    }
+    // A class that was never listed has nothing to remove.
+    const int classIndex = IndexOfClass(GraphicClass);
+    if (classIndex < 0) return;
+    TClassEntry* classEntry = FClasses[size_t(classIndex)].get();
+    for (size_t i = FExtensions.size(); i-- > 0 && classEntry->Count > 0;) {
+        if (FExtensions[i]->ClassEntry != classEntry) continue;
+        FExtensions.erase(FExtensions.begin() + ptrdiff_t(i));
+        --classEntry->Count;
+    }
+    ReleaseClassEntry(classEntry);
+    UnregisterGraphicClass(GraphicClass);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+namespace {
+
+// Made on first use after the picture registry, so that at exit it goes before the registry it
+// unregisters from.
+std::unique_ptr<TFileFormatList>& List() {
+    PictureRegistry();
+    static std::unique_ptr<TFileFormatList> list;
+    return list;
+}
+
+const TFormatKinds Raster{fkRaster};
+const TFormatKinds Vector{fkVector};
+
+} // namespace
+
+TFileFormatList* FileFormatList() { return List().get(); }
+
+void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
+    if (List()) return;
+    List() = std::make_unique<TFileFormatList>();
+    TFileFormatList& l = *List();
+    l.AddFormat("bmp", "Windows bitmaps", "", Raster, false, TBitmap::ClassInfo());
+    l.AddFormat("ico", "Windows icons", "", Raster, false, TIcon::ClassInfo());
+    l.AddFormat("wmf", "Windows metafiles", "", Vector, false, TMetafile::ClassInfo());
+    l.AddFormat("emf", "Windows metafiles", "Windows enhanced meta files", Vector, false, TMetafile::ClassInfo());
+    if (JPEGImageClass) {
+        l.AddFormat("jfif", "JPG images", "JFIF images", Raster, false, JPEGImageClass);
+        l.AddFormat("jpg", "", "JPG images", Raster, false, JPEGImageClass);
+        l.AddFormat("jpe", "", "JPE images", Raster, false, JPEGImageClass);
+        l.AddFormat("jpeg", "", "JPEG images", Raster, false, JPEGImageClass);
+    }
+    l.AddFormat("rle", "Windows bitmaps", "Run length encoded Windows bitmaps", Raster, false, TBitmap::ClassInfo());
+    l.AddFormat("dib", "", "Device independant Windows bitmaps", Raster, false, TBitmap::ClassInfo());
+    // Each reader adds its rows here, in the order of the library's table.
+}
+
+void FinalizeFileFormatList() {
+    if (!List()) return;
+    // Each reader's class is removed here first, in the library's shutdown order.
+    List()->RemoveFormat("rle", TBitmap::ClassInfo());
+    List()->RemoveFormat("dib", TBitmap::ClassInfo());
+    List().reset();
+}
+
+} // namespace ferronel
