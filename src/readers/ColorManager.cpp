@@ -47,7 +47,8 @@ bool HasAlpha(TColorScheme s) { return s == csGrayAlpha || s == csRGBA || s == c
 } // namespace
 
 void TColorManager::Prepare() {
-    const bool sourceIndexed = FSourceScheme == csIndexed || FSourceScheme == csGray || FSourceScheme == csGrayAlpha;
+    const bool sourceIndexed =
+        FSourceScheme == csIndexed || FSourceScheme == csGray || FSourceScheme == csGrayAlpha;
     const bool targetIndexed = FTargetScheme == csIndexed || FTargetScheme == csGray;
     if (sourceIndexed != targetIndexed) throw EColorConversionError(gesIndexedNotSupported);
     if (HasAlpha(FSourceScheme))
@@ -108,8 +109,8 @@ HPALETTE TColorManager::MakeGrayPalette(bool MinimumIsWhite) const {
     return CreatePalette(std::move(entries));
 }
 
-HPALETTE TColorManager::MakeColorMapPalette(std::initializer_list<std::span<const uint8_t>> Data, uint8_t DataFormat,
-                                            uint32_t ColorCount, bool BGROrder) const {
+HPALETTE TColorManager::MakeColorMapPalette(std::initializer_list<std::span<const uint8_t>> Data,
+                                            uint8_t DataFormat, uint32_t ColorCount, bool BGROrder) const {
     uint32_t n = std::min<uint32_t>(ColorCount, 256);
     std::array<TPaletteEntry, 256> entries{};
     const std::vector<std::span<const uint8_t>> data(Data);
@@ -147,14 +148,15 @@ HPALETTE TColorManager::MakeColorMapPalette(std::initializer_list<std::span<cons
         const size_t values = DataFormat == 4 ? 3 : 4;
         if (data.empty()) break;
         for (uint32_t i = 0; i < n && (i + 1) * values * 2 <= data[0].size(); ++i)
-            set(entries[i], by16(data[0], i * values), by16(data[0], i * values + 1), by16(data[0], i * values + 2));
+            set(entries[i], by16(data[0], i * values), by16(data[0], i * values + 1),
+                by16(data[0], i * values + 2));
         break;
     }
     case 6:
     case 7:
         if (data.size() < 3) break;
-        for (uint32_t i = 0; i < n && 2 * i + 1 < data[0].size() && 2 * i + 1 < data[1].size() &&
-                             2 * i + 1 < data[2].size();
+        for (uint32_t i = 0;
+             i < n && 2 * i + 1 < data[0].size() && 2 * i + 1 < data[1].size() && 2 * i + 1 < data[2].size();
              ++i)
             entries[i] = {by16(data[0], i), by16(data[1], i), by16(data[2], i), 0};
         break;
@@ -191,7 +193,8 @@ void TColorManager::SetGammaValues(float MainGamma, float DisplayGamma) {
 
 void TColorManager::SetYCbCrValues(std::span<const float> Coefficients, uint8_t HorizontalSubsampling,
                                    uint8_t VerticalSubsampling) {
-    for (size_t i = 0; i < std::min<size_t>(Coefficients.size(), 3); ++i) FYCbCrCoefficients[i] = Coefficients[i];
+    for (size_t i = 0; i < std::min<size_t>(Coefficients.size(), 3); ++i)
+        FYCbCrCoefficients[i] = Coefficients[i];
     auto valid = [](uint8_t v) { return v == 1 || v == 2 || v == 4; };
     if (!valid(HorizontalSubsampling) || !valid(VerticalSubsampling))
         throw EColorConversionError(gesInvalidSubSampling);

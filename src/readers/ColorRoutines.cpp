@@ -106,7 +106,8 @@ template <typename S, bool Planar> struct TSourceWalker {
 
 // Calls F with a walker type for the source layout: planar when more than one pointer. A planar
 // source needs a plane for every sample it uses; with fewer nothing is converted.
-template <typename S, typename F> inline void WithSource(TSourceRows rows, size_t samples, size_t planesNeeded, F&& f) {
+template <typename S, typename F>
+inline void WithSource(TSourceRows rows, size_t samples, size_t planesNeeded, F&& f) {
     if (rows.size() > 1) {
         if (rows.size() < planesNeeded) return;
         f(TSourceWalker<S, true>(rows, samples));
@@ -163,7 +164,8 @@ bool FastRgb8(bool swapOrder, const TRgbLayout& L, const uint8_t* s, uint8_t* d,
 template <bool SourceIsBGR, bool TargetIsBGR>
 void ConvertRgbFamily(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t count, uint8_t mask) {
     constexpr bool swapOrder = SourceIsBGR != TargetIsBGR;
-    const bool sourceAlpha = M.SourceOptions.Contains(coxAlpha), targetAlpha = M.TargetOptions.Contains(coxAlpha);
+    const bool sourceAlpha = M.SourceOptions.Contains(coxAlpha),
+               targetAlpha = M.TargetOptions.Contains(coxAlpha);
     const bool planar = src.size() > 1;
     TRgbLayout L{size_t(sourceAlpha ? 4 : 3), size_t(targetAlpha ? 4 : 3),
                  sourceAlpha && targetAlpha && (!planar || src.size() >= 4)};
@@ -175,13 +177,16 @@ void ConvertRgbFamily(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t
     if (sb == 8 && tb == 8) {
         if (!gamma && !planar && mask == 0xFF && FastRgb8(swapOrder, L, src[0], dst, count)) return;
         WithSource<uint8_t>(src, L.SourceSamples, planes, [&](auto w) {
-            WithBool(gamma, [&](auto G) { RgbLoop<swapOrder, uint8_t>(L, w, dst, count, mask, TCopy8<G>{table}, TCopy8<false>{}); });
+            WithBool(gamma, [&](auto G) {
+                RgbLoop<swapOrder, uint8_t>(L, w, dst, count, mask, TCopy8<G>{table}, TCopy8<false>{});
+            });
         });
     } else if (sb == 8 && tb == 16) {
         WithSource<uint8_t>(src, L.SourceSamples, planes, [&](auto w) {
             WithBool(gamma, [&](auto G) {
                 WithBool(swap, [&](auto W) {
-                    RgbLoop<swapOrder, uint16_t>(L, w, dst, count, mask, TWiden8<G, W>{table}, TWiden8<false, W>{table});
+                    RgbLoop<swapOrder, uint16_t>(L, w, dst, count, mask, TWiden8<G, W>{table},
+                                                 TWiden8<false, W>{table});
                 });
             });
         });
@@ -189,13 +194,16 @@ void ConvertRgbFamily(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t
         WithSource<uint16_t>(src, L.SourceSamples, planes, [&](auto w) {
             WithBool(gamma, [&](auto G) {
                 WithBool(swap, [&](auto W) {
-                    RgbLoop<swapOrder, uint8_t>(L, w, dst, count, mask, TNarrow16<W, G>{table}, TNarrow16<W, false>{table});
+                    RgbLoop<swapOrder, uint8_t>(L, w, dst, count, mask, TNarrow16<W, G>{table},
+                                                TNarrow16<W, false>{table});
                 });
             });
         });
     } else if (sb == 16 && tb == 16) {
         WithSource<uint16_t>(src, L.SourceSamples, planes, [&](auto w) {
-            WithBool(swap, [&](auto W) { RgbLoop<swapOrder, uint16_t>(L, w, dst, count, mask, TCopy16<W>{}, TCopy16<W>{}); });
+            WithBool(swap, [&](auto W) {
+                RgbLoop<swapOrder, uint16_t>(L, w, dst, count, mask, TCopy16<W>{}, TCopy16<W>{});
+            });
         });
     }
 }
@@ -221,9 +229,13 @@ void ConvertGray(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t coun
     else if (sb == 8 && tb == 16)
         GrayLoop<uint8_t, uint16_t>(s, samples, dst, count, mask, TWiden8<false, false>{});
     else if (sb == 16 && tb == 8)
-        WithBool(swap, [&](auto W) { GrayLoop<uint16_t, uint8_t>(s, 2 * samples, dst, count, mask, TNarrow16<W, false>{}); });
+        WithBool(swap, [&](auto W) {
+            GrayLoop<uint16_t, uint8_t>(s, 2 * samples, dst, count, mask, TNarrow16<W, false>{});
+        });
     else if (sb == 16 && tb == 16)
-        WithBool(swap, [&](auto W) { GrayLoop<uint16_t, uint16_t>(s, 2 * samples, dst, count, mask, TCopy16<W>{}); });
+        WithBool(swap, [&](auto W) {
+            GrayLoop<uint16_t, uint16_t>(s, 2 * samples, dst, count, mask, TCopy16<W>{});
+        });
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -329,7 +341,8 @@ void ConvertCMYK(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t coun
                 if (tb == 8)
                     PutColour<TargetIsBGR, uint8_t>(dst, i, ts, r, g, b);
                 else if (tb == 16)
-                    PutColour<TargetIsBGR, uint16_t>(dst, i, ts, uint16_t(r * 257), uint16_t(g * 257), uint16_t(b * 257));
+                    PutColour<TargetIsBGR, uint16_t>(dst, i, ts, uint16_t(r * 257), uint16_t(g * 257),
+                                                     uint16_t(b * 257));
                 w.Next();
             });
         });
@@ -343,10 +356,12 @@ void ConvertCMYK(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t coun
                         const uint32_t o = uint16_t(x + k - m) * 255u / 65535u;
                         return Clamp8(255 - int32_t(o));
                     };
-                    PutColour<TargetIsBGR, uint8_t>(dst, i, ts, part(w.Get(0)), part(w.Get(1)), part(w.Get(2)));
+                    PutColour<TargetIsBGR, uint8_t>(dst, i, ts, part(w.Get(0)), part(w.Get(1)),
+                                                    part(w.Get(2)));
                 } else if (tb == 16) {
                     auto part = [&](uint32_t x) { return uint16_t(65535u - x - k + x * k / 65535u); };
-                    PutColour<TargetIsBGR, uint16_t>(dst, i, ts, part(w.Get(0)), part(w.Get(1)), part(w.Get(2)));
+                    PutColour<TargetIsBGR, uint16_t>(dst, i, ts, part(w.Get(0)), part(w.Get(1)),
+                                                     part(w.Get(2)));
                 }
                 w.Next();
             });
@@ -374,14 +389,17 @@ void ConvertLab(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t count
             Y = fy * fy * fy;
             Z = std::pow(fy - b / 200, 3);
         }
-        auto channel = [](double v) { return Clamp8(int32_t(std::clamp(std::nearbyint(v * 255), -1.0, 256.0))); };
+        auto channel = [](double v) {
+            return Clamp8(int32_t(std::clamp(std::nearbyint(v * 255), -1.0, 256.0)));
+        };
         const uint8_t r = channel(2.998 * X - 1.458 * Y - 0.541 * Z);
         const uint8_t g = channel(-0.952 * X + 1.893 * Y + 0.059 * Z);
         const uint8_t bl = channel(0.099 * X - 0.198 * Y + 1.099 * Z);
         if (tb == 8)
             PutColour<TargetIsBGR, uint8_t>(dst, i, ts, r, g, bl);
         else
-            PutColour<TargetIsBGR, uint16_t>(dst, i, ts, uint16_t(r * 257), uint16_t(g * 257), uint16_t(bl * 257));
+            PutColour<TargetIsBGR, uint16_t>(dst, i, ts, uint16_t(r * 257), uint16_t(g * 257),
+                                             uint16_t(bl * 257));
     };
     if (sb == 8) {
         WithSource<uint8_t>(src, 3, 3, [&](auto w) {
@@ -406,7 +424,8 @@ void ConvertLab(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t count
 }
 
 template <bool TargetIsBGR, typename S, typename D, typename W>
-void YccLoop(const TColorManager::TChromaTables& t, W w, uint8_t* dst, size_t ts, uint32_t count, uint8_t mask) {
+void YccLoop(const TColorManager::TChromaTables& t, W w, uint8_t* dst, size_t ts, uint32_t count,
+             uint8_t mask) {
     ForSelected(count, mask, [&](uint32_t i) {
         auto eight = [&](size_t k) -> int32_t {
             if constexpr (sizeof(S) == 1)
@@ -421,7 +440,8 @@ void YccLoop(const TColorManager::TChromaTables& t, W w, uint8_t* dst, size_t ts
         if constexpr (sizeof(D) == 1)
             PutColour<TargetIsBGR, uint8_t>(dst, i, ts, r, g, b);
         else
-            PutColour<TargetIsBGR, uint16_t>(dst, i, ts, uint16_t(r * 257), uint16_t(g * 257), uint16_t(b * 257));
+            PutColour<TargetIsBGR, uint16_t>(dst, i, ts, uint16_t(r * 257), uint16_t(g * 257),
+                                             uint16_t(b * 257));
         w.Next();
     });
 }

@@ -36,7 +36,8 @@ int TFileFormatList::IndexOfClass(TGraphicClass GraphicClass) const {
     return -1;
 }
 
-TFileFormatList::TClassEntry& TFileFormatList::ClassEntryFor(TGraphicClass GraphicClass, const std::string& Common) {
+TFileFormatList::TClassEntry& TFileFormatList::ClassEntryFor(TGraphicClass GraphicClass,
+                                                             const std::string& Common) {
     const int index = IndexOfClass(GraphicClass);
     TClassEntry* entry;
     if (index >= 0) {
@@ -62,7 +63,8 @@ void TFileFormatList::AddFormat(const std::string& Extension, const std::string&
     TExtensionEntry* entry;
     if (index < 0) {
         TClassEntry& classEntry = ClassEntryFor(GraphicClass, Common);
-        FExtensions.push_back(std::make_unique<TExtensionEntry>(TExtensionEntry{Extension, Individual, Kinds, &classEntry}));
+        FExtensions.push_back(
+            std::make_unique<TExtensionEntry>(TExtensionEntry{Extension, Individual, Kinds, &classEntry}));
         entry = FExtensions.back().get();
     } else {
         if (!Replace) throw EInvalidGraphic(Format(gesRegistration, {Extension}));
@@ -73,7 +75,8 @@ void TFileFormatList::AddFormat(const std::string& Extension, const std::string&
             if (--old->Count == 0) ReleaseClassEntry(old);
         }
     }
-    RegisterFileFormat(Extension, Individual.empty() ? entry->ClassEntry->Description : Individual, GraphicClass);
+    RegisterFileFormat(Extension, Individual.empty() ? entry->ClassEntry->Description : Individual,
+                       GraphicClass);
 }
 
 void TFileFormatList::RemoveFormat(const std::string& Extension, TGraphicClass GraphicClass) {
@@ -127,14 +130,16 @@ void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
     l.AddFormat("bmp", "Windows bitmaps", "", Raster, false, TBitmap::ClassInfo());
     l.AddFormat("ico", "Windows icons", "", Raster, false, TIcon::ClassInfo());
     l.AddFormat("wmf", "Windows metafiles", "", Vector, false, TMetafile::ClassInfo());
-    l.AddFormat("emf", "Windows metafiles", "Windows enhanced meta files", Vector, false, TMetafile::ClassInfo());
+    l.AddFormat("emf", "Windows metafiles", "Windows enhanced meta files", Vector, false,
+                TMetafile::ClassInfo());
     if (JPEGImageClass) {
         l.AddFormat("jfif", "JPG images", "JFIF images", Raster, false, JPEGImageClass);
         l.AddFormat("jpg", "", "JPG images", Raster, false, JPEGImageClass);
         l.AddFormat("jpe", "", "JPE images", Raster, false, JPEGImageClass);
         l.AddFormat("jpeg", "", "JPEG images", Raster, false, JPEGImageClass);
     }
-    l.AddFormat("rle", "Windows bitmaps", "Run length encoded Windows bitmaps", Raster, false, TBitmap::ClassInfo());
+    l.AddFormat("rle", "Windows bitmaps", "Run length encoded Windows bitmaps", Raster, false,
+                TBitmap::ClassInfo());
     l.AddFormat("dib", "", "Device independant Windows bitmaps", Raster, false, TBitmap::ClassInfo());
     // Each reader adds its rows here, in the order of the library's table.
 }

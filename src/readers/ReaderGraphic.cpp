@@ -29,7 +29,8 @@ bool TReaderGraphic::LoadImageProperties(TStream&, uint32_t) {
 }
 
 void TReaderGraphic::Assign(const TObject& Source) {
-    if (const auto* reader = dynamic_cast<const TReaderGraphic*>(&Source)) FImageProperties = reader->FImageProperties;
+    if (const auto* reader = dynamic_cast<const TReaderGraphic*>(&Source))
+        FImageProperties = reader->FImageProperties;
     TBitmap::Assign(Source);
 }
 
@@ -39,7 +40,11 @@ void TReaderGraphic::StartProgress(const std::string& Message) {
 
 void TReaderGraphic::RowProgress(uint32_t Row) {
     const int32_t percent = MulDiv(int32_t(Row), 100, Height());
-    Progress(this, psRunning, uint8_t(percent < 0 ? 0 : percent > 100 ? 100 : percent), true, ProgressRect, "");
+    Progress(this, psRunning,
+             uint8_t(percent < 0     ? 0
+                     : percent > 100 ? 100
+                                     : percent),
+             true, ProgressRect, "");
     OffsetRect(ProgressRect, 0, 1);
 }
 

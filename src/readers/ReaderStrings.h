@@ -7,8 +7,10 @@ namespace ferronel::readers {
 inline constexpr const char* gesInvalidColorFormat = "Invalid color format in %s file.";
 inline constexpr const char* gesIndexedNotSupported =
     "Conversion between indexed and non-indexed pixel formats is not supported.";
-inline constexpr const char* gesConversionUnsupported = "Color conversion failed. Could not find a proper method.";
-inline constexpr const char* gesInvalidSampleDepth = "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
+inline constexpr const char* gesConversionUnsupported =
+    "Color conversion failed. Could not find a proper method.";
+inline constexpr const char* gesInvalidSampleDepth =
+    "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
 inline constexpr const char* gesInvalidPixelDepth =
     "Sample count per pixel does not correspond to the given color scheme.";
 inline constexpr const char* gesInvalidSubSampling = "Subsampling value is invalid. Allowed are 1, 2 and 4.";
@@ -22,9 +24,11 @@ inline constexpr const char* gesNotSupported = "Cannot load image. %s not suppor
 inline constexpr const char* gesStreamReadError = "Stream read error in %s file.";
 inline constexpr const char* gesInvalidCRC = "Cannot load image. CRC error found in %s file.";
 inline constexpr const char* gesInvalidCompression = "Cannot load image. Compression error found in %s file.";
-inline constexpr const char* gesExtraCompressedData = "Cannot load image. Extra compressed data found in %s file.";
+inline constexpr const char* gesExtraCompressedData =
+    "Cannot load image. Extra compressed data found in %s file.";
 inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
-inline constexpr const char* gesUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
+inline constexpr const char* gesUnknownCriticalChunk =
+    "Cannot load PNG image. Unexpected but critical chunk detected.";
 
 // Progress
 inline constexpr const char* gesPreparing = "Preparing...";

@@ -1,0 +1,267 @@
+#include "readers/ColorManager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace ferronel {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EColorConversionError& e) {
+        return e.Message();
+    }
+    return "no error";
+}
+
+// A manager for Source -> Target with the given depths and samples.
+std::unique_ptr<TColorManager> Manager(TColorScheme source, TColorScheme target, uint8_t sourceBits,
+                                       uint8_t targetBits, uint8_t sourceSamples = 3,
+                                       uint8_t targetSamples = 3) {
+    auto m = std::make_unique<TColorManager>();
+    m->SetSourceColorScheme(source);
+    m->SetTargetColorScheme(target);
+    m->SetSourceBitsPerSample(sourceBits);
+    m->SetTargetBitsPerSample(targetBits);
+    m->SetSourceSamplesPerPixel(sourceSamples);
+    m->SetTargetSamplesPerPixel(targetSamples);
+    return m;
+}
+
+// Converts into a target surrounded by guard bytes and checks the guards survived.
+Bytes Convert(TColorManager& m, TSourceRows rows, uint32_t count, uint8_t mask, size_t targetBytes,
+              uint8_t fill = 0xEE) {
+    Bytes buffer(targetBytes + 32, fill);
+    m.ConvertScanline(rows, buffer.data() + 16, count, mask);
+    for (size_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(buffer[i], fill) << "guard before the row";
+        EXPECT_EQ(buffer[buffer.size() - 1 - i], fill) << "guard after the row";
+    }
+    return Bytes(buffer.begin() + 16, buffer.end() - 16);
+}
+
+Bytes Convert(TColorManager& m, const Bytes& source, uint32_t count, uint8_t mask, size_t targetBytes,
+              uint8_t fill = 0xEE) {
+    const uint8_t* rows[1] = {source.data()};
+    return Convert(m, TSourceRows(rows), count, mask, targetBytes, fill);
+}
+
+TEST(ColorManager, DefaultsConvertRgbToBgr) {
+    TColorManager m;
+    EXPECT_EQ(m.PixelFormatFor(true), pf24bit);
+    EXPECT_EQ(Convert(m, Bytes{10, 20, 30, 40, 50, 60}, 2, 0xFF, 6), (Bytes{30, 20, 10, 60, 50, 40}));
+}
+
+TEST(ColorManager, SettersCheckTheirValues) {
+    TColorManager m;
+    EXPECT_EQ(ErrorOf([&] { m.SetSourceBitsPerSample(17); }),
+              "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.");
+    EXPECT_EQ(ErrorOf([&] { m.SetTargetBitsPerSample(0); }),
+              "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.");
+    EXPECT_EQ(m.SourceBitsPerSample(), 8);
+    m.SetSourceBitsPerSample(3);
+    EXPECT_EQ(m.SourceBitsPerSample(), 3);
+    EXPECT_EQ(ErrorOf([&] { m.SetSourceSamplesPerPixel(5); }),
+              "Sample count per pixel does not correspond to the given color scheme.");
+
+    const float coefficients[] = {0.2f};
+    EXPECT_EQ(ErrorOf([&] { m.SetYCbCrValues(coefficients, 2, 4); }),
+              "Vertical subsampling value must be <= horizontal subsampling value.");
+    EXPECT_EQ(ErrorOf([&] { m.SetYCbCrValues(coefficients, 3, 1); }),
+              "Subsampling value is invalid. Allowed are 1, 2 and 4.");
+    EXPECT_FLOAT_EQ(m.YCbCrCoefficients()[0], 0.2f); // copied before the check
+    EXPECT_FLOAT_EQ(m.YCbCrCoefficients()[1], 0.587f);
+    EXPECT_EQ(m.HorizontalSubsampling(), 1);
+}
+
+TEST(ColorManager, UnsupportedPairsFailOnEveryCall) {
+    uint8_t row[8] = {};
+    auto grey = Manager(csGray, csBGR, 8, 8, 1, 3);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(ErrorOf([&] { grey->ConvertScanline(row, row, 1, 0xFF); }),
+                  "Conversion between indexed and non-indexed pixel formats is not supported.");
+    auto cmy = Manager(csCMY, csBGR, 8, 8);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(ErrorOf([&] { cmy->ConvertScanline(row, row, 1, 0xFF); }),
+                  "Color conversion failed. Could not find a proper method.");
+    auto greyAlphaTarget = Manager(csGray, csGrayAlpha, 8, 8, 1, 2);
+    EXPECT_EQ(ErrorOf([&] { greyAlphaTarget->ConvertScanline(row, row, 1, 0xFF); }),
+              "Conversion between indexed and non-indexed pixel formats is not supported.");
+    // A grey side of 16 bits with the other under 8 has no routine.
+    auto mixed = Manager(csGray, csGray, 16, 4, 1, 1);
+    EXPECT_EQ(ErrorOf([&] { mixed->ConvertScanline(row, row, 1, 0xFF); }),
+              "Color conversion failed. Could not find a proper method.");
+}
+
+TEST(ColorManager, PixelFormats) {
+    struct Case {
+        uint8_t samples, bits;
+        TPixelFormat format;
+    };
+    for (const Case& c :
+         {Case{1, 1, pf1bit}, Case{1, 2, pf4bit}, Case{1, 4, pf4bit}, Case{1, 5, pfCustom},
+          Case{1, 8, pf8bit}, Case{1, 16, pf8bit}, Case{3, 5, pf15bit}, Case{3, 8, pf24bit},
+          Case{3, 16, pf24bit}, Case{4, 4, pfCustom}, Case{4, 8, pf32bit}, Case{2, 8, pfCustom}}) {
+        TColorManager m;
+        m.SetTargetSamplesPerPixel(c.samples);
+        m.SetTargetBitsPerSample(c.bits);
+        EXPECT_EQ(m.PixelFormatFor(true), c.format) << int(c.samples) << " x " << int(c.bits);
+        EXPECT_EQ(m.PixelFormatFor(false), pf24bit);
+    }
+}
+
+TEST(ColorManager, MaskWritesOnlySelectedPixelsInterleavedAndPlanar) {
+    auto m = Manager(csRGB, csBGR, 8, 8);
+    const Bytes source{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    const Bytes expected{0xEE, 0xEE, 0xEE, 3, 2, 1, 0xEE, 0xEE, 0xEE, 6,  5,  4,
+                         0xEE, 0xEE, 0xEE, 9, 8, 7, 0xEE, 0xEE, 0xEE, 12, 11, 10};
+    EXPECT_EQ(Convert(*m, source, 8, 0x55, 24), expected);
+
+    const Bytes r{1, 4, 7, 10}, g{2, 5, 8, 11}, b{3, 6, 9, 12};
+    const uint8_t* planes[3] = {r.data(), g.data(), b.data()};
+    EXPECT_EQ(Convert(*m, TSourceRows(planes), 8, 0x55, 24), expected);
+
+    // The mask repeats every 8 pixels: 0x80 selects pixels 0 and 8.
+    auto grey = Manager(csGray, csGray, 8, 8, 1, 1);
+    EXPECT_EQ(Convert(*grey, Bytes{7, 9}, 10, 0x80, 10),
+              (Bytes{7, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 9, 0xEE}));
+}
+
+TEST(ColorManager, AlphaSixteenBitsSwapsAndGamma) {
+    // RGBA 16-bit big-endian to BGRA 8-bit: swapped, scaled, alpha kept.
+    auto m = Manager(csRGBA, csBGRA, 16, 8, 4, 4);
+    m->SourceOptions = {coxSwapBytes};
+    const Bytes be{0xFF, 0xFF, 0x80, 0x00, 0x00, 0x10, 0x40, 0x00};
+    EXPECT_EQ(Convert(*m, be, 1, 0xFF, 4), (Bytes{0, 127, 255, 63}));
+    // The same samples as planes.
+    const Bytes r{0xFF, 0xFF}, g{0x80, 0x00}, b{0x00, 0x10}, a{0x40, 0x00};
+    const uint8_t* planes[4] = {r.data(), g.data(), b.data(), a.data()};
+    EXPECT_EQ(Convert(*m, TSourceRows(planes), 1, 0xFF, 4), (Bytes{0, 127, 255, 63}));
+
+    // 8-bit to 16-bit with gamma: gamma first, then x 257, then swapped; alpha without gamma.
+    auto w = Manager(csRGBA, csRGBA, 8, 16, 4, 4);
+    w->SourceOptions = {coxSwapBytes};
+    w->TargetOptions = {coxApplyGamma};
+    EXPECT_EQ(Convert(*w, Bytes{128, 0, 255, 128}, 1, 0xFF, 8), (Bytes{186, 186, 0, 0, 255, 255, 128, 128}));
+
+    // Only the target has alpha: its alpha byte is left alone. Only the source: skipped.
+    auto t = Manager(csRGB, csBGRA, 8, 8, 3, 4);
+    EXPECT_EQ(Convert(*t, Bytes{1, 2, 3}, 1, 0xFF, 4), (Bytes{3, 2, 1, 0xEE}));
+    auto s = Manager(csRGBA, csBGR, 8, 8, 4, 3);
+    EXPECT_EQ(Convert(*s, Bytes{1, 2, 3, 9, 4, 5, 6, 9}, 2, 0xFF, 6), (Bytes{3, 2, 1, 6, 5, 4}));
+
+    // 16 to 16 keeps full precision, swapped when asked.
+    auto deep = Manager(csBGR, csBGR, 16, 16);
+    deep->SourceOptions = {coxSwapBytes};
+    EXPECT_EQ(Convert(*deep, Bytes{1, 2, 3, 4, 5, 6}, 1, 0xFF, 6), (Bytes{2, 1, 4, 3, 6, 5}));
+}
+
+TEST(ColorManager, GammaTable) {
+    TColorManager m;
+    EXPECT_EQ(m.GammaTable()[0], 0);
+    EXPECT_EQ(m.GammaTable()[128], 186);
+    EXPECT_EQ(m.GammaTable()[255], 255);
+    m.SetGammaValues(-1, 0); // both fall back
+    EXPECT_FLOAT_EQ(m.MainGamma(), 1.0f);
+    EXPECT_FLOAT_EQ(m.DisplayGamma(), 2.2f);
+    m.SetGammaValues(1.0f / 2.2f, 2.2f); // the identity
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(m.GammaTable()[size_t(i)], i);
+}
+
+TEST(ColorManager, IndexedFieldsAreRescaledAndPacked) {
+    auto up = Manager(csIndexed, csIndexed, 1, 8, 1, 1);
+    EXPECT_EQ(Convert(*up, Bytes{0xA0}, 4, 0xFF, 4), (Bytes{255, 0, 255, 0}));
+
+    // 4 to 2 bits under a mask: selected pixels 0 and 2 take the first two source fields; the other
+    // fields of the target byte keep their bits.
+    auto down = Manager(csIndexed, csIndexed, 4, 2, 1, 1);
+    EXPECT_EQ(Convert(*down, Bytes{0xF5}, 4, 0xA0, 1, 0x00), (Bytes{0xC4}));
+    EXPECT_EQ(Convert(*down, Bytes{0xF5}, 4, 0xA0, 1, 0xFF), (Bytes{0xF7}));
+
+    auto wide = Manager(csIndexed, csIndexed, 16, 16, 1, 1);
+    wide->SourceOptions = {coxSwapBytes};
+    EXPECT_EQ(Convert(*wide, Bytes{1, 2, 3, 4}, 2, 0xFF, 4), (Bytes{2, 1, 4, 3}));
+    auto narrow = Manager(csIndexed, csIndexed, 16, 4, 1, 1);
+    EXPECT_EQ(Convert(*narrow, Bytes{0xFF, 0xFF, 0x00, 0x80}, 2, 0xFF, 1, 0), (Bytes{0xF7}));
+    auto widen = Manager(csIndexed, csIndexed, 2, 16, 1, 1);
+    EXPECT_EQ(Convert(*widen, Bytes{0x6C}, 2, 0xFF, 4), (Bytes{0x55, 0x55, 0xAA, 0xAA}));
+
+    // Grey with alpha keeps the grey sample only.
+    auto ga = Manager(csGrayAlpha, csIndexed, 8, 8, 1, 1);
+    EXPECT_EQ(Convert(*ga, Bytes{10, 99, 20, 99}, 2, 0xFF, 2), (Bytes{10, 20}));
+}
+
+TEST(ColorManager, CmykLabAndYcc) {
+    auto cmyk = Manager(csCMYK, csBGR, 8, 8, 4, 3);
+    EXPECT_EQ(Convert(*cmyk, Bytes{0, 0, 0, 0, 0, 0, 0, 255, 255, 0, 0, 0}, 3, 0xFF, 9),
+              (Bytes{255, 255, 255, 0, 0, 0, 255, 255, 0}));
+    auto cmyk16 = Manager(csCMYK, csRGB, 16, 16, 4, 3);
+    const Bytes white16(8, 0);
+    EXPECT_EQ(Convert(*cmyk16, white16, 1, 0xFF, 6), Bytes(6, 0xFF));
+
+    auto lab = Manager(csCIELab, csBGR, 8, 8);
+    EXPECT_EQ(Convert(*lab, Bytes{100, 0, 0}, 1, 0xFF, 3), (Bytes{255, 255, 255}));
+    lab->SourceOptions = {coxLabByteLightness, coxLabChromaOffset};
+    EXPECT_EQ(Convert(*lab, Bytes{255, 128, 128, 0, 128, 128}, 2, 0xFF, 6), (Bytes{255, 255, 255, 0, 0, 0}));
+
+    auto ycc = Manager(csYCbCr, csBGR, 8, 8);
+    EXPECT_EQ(Convert(*ycc, Bytes{128, 128, 128}, 1, 0xFF, 3), (Bytes{128, 128, 128}));
+    // Pure red in the default coefficients: Y 76, Cb 85, Cr 255.
+    EXPECT_EQ(Convert(*ycc, Bytes{76, 85, 255}, 1, 0xFF, 3), (Bytes{0, 0, 254}));
+    auto photo = Manager(csPhotoYCC, csRGB, 8, 16);
+    EXPECT_EQ(Convert(*photo, Bytes{128, 156, 137}, 1, 0xFF, 6), Bytes(6, 128));
+}
+
+TEST(ColorManager, GrayAndColourMapPalettes) {
+    auto m = Manager(csIndexed, csIndexed, 1, 1, 1, 1);
+    auto white = m->MakeGrayPalette(true);
+    ASSERT_EQ(white->size(), 2u);
+    EXPECT_EQ((*white)[0], (TPaletteEntry{255, 255, 255, 0}));
+    EXPECT_EQ((*white)[1], (TPaletteEntry{0, 0, 0, 0}));
+    m->SetTargetBitsPerSample(2);
+    auto four = m->MakeGrayPalette(false);
+    ASSERT_EQ(four->size(), 4u);
+    EXPECT_EQ((*four)[1].peRed, 85);
+
+    // 256 entries, source 8 bits, target 1 bit: two entries, the second from entry 255.
+    Bytes map(256 * 3);
+    for (size_t i = 0; i < 256; ++i) map[3 * i] = uint8_t(i), map[3 * i + 1] = 1, map[3 * i + 2] = 2;
+    m->SetSourceBitsPerSample(8);
+    m->SetTargetBitsPerSample(1);
+    auto two = m->MakeColorMapPalette({map}, 0, 256, false);
+    ASSERT_EQ(two->size(), 2u);
+    EXPECT_EQ((*two)[0], (TPaletteEntry{0, 1, 2, 0}));
+    EXPECT_EQ((*two)[1], (TPaletteEntry{255, 1, 2, 0}));
+
+    // Upward: a 1-bit map to 8 bits repeats entry 0 and puts entry 1 last.
+    m->SetSourceBitsPerSample(1);
+    m->SetTargetBitsPerSample(8);
+    auto spread = m->MakeColorMapPalette({Bytes{9, 9, 9, 0, 7, 7, 7, 0}}, 1, 2, true);
+    ASSERT_EQ(spread->size(), 256u);
+    EXPECT_EQ((*spread)[254], (TPaletteEntry{9, 9, 9, 0}));
+    EXPECT_EQ((*spread)[255], (TPaletteEntry{7, 7, 7, 0}));
+
+    // 16-bit planes, swapped, with gamma; a map shorter than its count leaves black entries.
+    m->SetSourceBitsPerSample(8);
+    m->SourceOptions = {coxSwapBytes};
+    m->TargetOptions = {coxApplyGamma};
+    const Bytes red{0x80, 0x00, 0xFF, 0xFF}, green{0, 0, 0, 0}, blue{0xFF, 0xFF};
+    auto planes = m->MakeColorMapPalette({red, green, blue}, 6, 2, false);
+    ASSERT_EQ(planes->size(), 2u);
+    EXPECT_EQ((*planes)[0], (TPaletteEntry{186, 0, 255, 0}));
+    EXPECT_EQ((*planes)[1], (TPaletteEntry{0, 0, 0, 0}));
+    // A 16-bit source resampled to 8 bits reads past the 256 entries a palette holds: black.
+    m->SetSourceBitsPerSample(16);
+    m->TargetOptions = {};
+    auto deep = m->MakeColorMapPalette({map}, 0, 256, false);
+    EXPECT_EQ((*deep)[0], (TPaletteEntry{0, 1, 2, 0}));
+    EXPECT_EQ((*deep)[1], (TPaletteEntry{0, 0, 0, 0}));
+}
+
+} // namespace
+} // namespace ferronel
