@@ -215,6 +215,30 @@ void TColorManager::BuildChromaTables() {
         FChroma.CrToGreen[size_t(i)] = -int32_t(std::nearbyint(frg * dr));
         FChroma.CbToGreen[size_t(i)] = -int32_t(std::nearbyint(fbg * db));
     }
+    // The vector routine multiplies in 1/16384 units and rounds halves up; use it only with factors
+    // that reproduce every table entry (a neighbour of the nearest factor may, where ties differ).
+    const int32_t crOffset = photo ? 137 : 128, cbOffset = photo ? 156 : 128;
+    auto fit = [](float f, const std::array<int32_t, 256>& table, int32_t offset, int32_t sign, int16_t& k) {
+        const double nearest = std::nearbyint(double(f) * 16384);
+        for (const double candidate : {nearest, nearest + 1, nearest - 1, nearest + 2, nearest - 2}) {
+            if (std::fabs(candidate) >= 32768) continue;
+            bool exact = true;
+            for (int32_t i = 0; i < 256 && exact; ++i)
+                exact = table[size_t(i)] == sign * simd::MulHighRound(2 * (i - offset), int32_t(candidate));
+            if (exact) {
+                k = int16_t(candidate);
+                return true;
+            }
+        }
+        return false;
+    };
+    simd::TYccFactors& k = FChroma.Factors;
+    k.CrOffset = int16_t(crOffset);
+    k.CbOffset = int16_t(cbOffset);
+    FChroma.FactorsExact = fit(fr, FChroma.CrToRed, crOffset, 1, k.CrToRed) &&
+                           fit(fb, FChroma.CbToBlue, cbOffset, 1, k.CbToBlue) &&
+                           fit(frg, FChroma.CrToGreen, crOffset, -1, k.CrToGreen) &&
+                           fit(fbg, FChroma.CbToGreen, cbOffset, -1, k.CbToGreen);
 }
 
 } // namespace ferronel

@@ -9,6 +9,7 @@
 #include "host/Palette.h"
 #include "host/PixelFormat.h"
 #include "host/Set.h"
+#include "readers/ColorRoutinesSimd.h"
 
 #include <array>
 #include <cstdint>
@@ -111,6 +112,9 @@ public:
     // Chroma tables of YCbCr and PhotoYCC sources, built when such a source is prepared.
     struct TChromaTables {
         std::array<int32_t, 256> CrToRed{}, CbToBlue{}, CrToGreen{}, CbToGreen{};
+        // The same tables as fixed-point factors, when those give exactly the same values.
+        simd::TYccFactors Factors{};
+        bool FactorsExact = false;
     };
     const TChromaTables& ChromaTables() const { return FChroma; }
 

@@ -152,7 +152,10 @@ bool FastRgb8(bool swapOrder, const TRgbLayout& L, const uint8_t* s, uint8_t* d,
         }
         return true;
     }
-    for (uint32_t i = 0; i < count; ++i, s += 3, d += 3) {
+    const uint32_t done = simd::SwapRgb3(s, d, count);
+    s += 3 * size_t(done);
+    d += 3 * size_t(done);
+    for (uint32_t i = done; i < count; ++i, s += 3, d += 3) {
         const uint8_t r = s[0], g = s[1], b = s[2];
         d[0] = b;
         d[1] = g;
@@ -454,6 +457,26 @@ void ConvertYcc(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t count
     if ((sb != 8 && sb != 16) || (tb != 8 && tb != 16)) return;
     const size_t ts = M.TargetOptions.Contains(coxAlpha) ? 4 : 3;
     const auto& t = M.ChromaTables();
+    if (sb == 8 && tb == 8 && src.size() == 1 && mask == 0xFF) {
+        // The common row: interleaved 8-bit samples, every pixel.
+        const uint8_t* s = src[0];
+        uint32_t i = 0;
+        if (ts == 3 && t.FactorsExact) {
+            i = simd::YccToColour3(t.Factors, TargetIsBGR, s, dst, count);
+            s += 3 * size_t(i);
+            dst += 3 * size_t(i);
+        }
+        for (; i < count; ++i, s += 3, dst += ts) {
+            const int32_t y = s[0], cb = s[1], cr = s[2];
+            const uint8_t b = Clamp8(y + t.CbToBlue[cb]);
+            const uint8_t g = Clamp8(y + t.CbToGreen[cb] + t.CrToGreen[cr]);
+            const uint8_t r = Clamp8(y + t.CrToRed[cr]);
+            dst[0] = TargetIsBGR ? b : r;
+            dst[1] = g;
+            dst[2] = TargetIsBGR ? r : b;
+        }
+        return;
+    }
     if (sb == 8) {
         WithSource<uint8_t>(src, 3, 3, [&](auto w) {
             if (tb == 8)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -149,6 +150,14 @@ TEST(ColorManager, AlphaSixteenBitsSwapsAndGamma) {
     w->TargetOptions = {coxApplyGamma};
     EXPECT_EQ(Convert(*w, Bytes{128, 0, 255, 128}, 1, 0xFF, 8), (Bytes{186, 186, 0, 0, 255, 255, 128, 128}));
 
+    // 16 to 8 bits with gamma from planes: swapped, scaled, then through the table.
+    auto g = Manager(csRGB, csBGR, 16, 8);
+    g->SourceOptions = {coxSwapBytes};
+    g->TargetOptions = {coxApplyGamma};
+    const Bytes gr{0x80, 0x80}, gg{0xFF, 0xFF}, gb{0x00, 0x00};
+    const uint8_t* gammaPlanes[3] = {gr.data(), gg.data(), gb.data()};
+    EXPECT_EQ(Convert(*g, TSourceRows(gammaPlanes), 1, 0xFF, 3), (Bytes{0, 255, g->GammaTable()[128]}));
+
     // Only the target has alpha: its alpha byte is left alone. Only the source: skipped.
     auto t = Manager(csRGB, csBGRA, 8, 8, 3, 4);
     EXPECT_EQ(Convert(*t, Bytes{1, 2, 3}, 1, 0xFF, 4), (Bytes{3, 2, 1, 0xEE}));
@@ -215,6 +224,50 @@ TEST(ColorManager, CmykLabAndYcc) {
     EXPECT_EQ(Convert(*ycc, Bytes{76, 85, 255}, 1, 0xFF, 3), (Bytes{0, 0, 254}));
     auto photo = Manager(csPhotoYCC, csRGB, 8, 16);
     EXPECT_EQ(Convert(*photo, Bytes{128, 156, 137}, 1, 0xFF, 6), Bytes(6, 128));
+}
+
+// The vector rows must give exactly what the chroma tables and a plain byte swap give, on every
+// chroma pair, for any row length, and in place.
+TEST(ColorManager, FastRowsMatchThePlainRules) {
+    const float customCoefficients[] = {0.2126f, 0.7152f, 0.0722f};
+    for (TColorScheme scheme : {csYCbCr, csPhotoYCC})
+        for (TColorScheme target : {csBGR, csRGB})
+            for (bool custom : {false, true}) {
+                auto m = Manager(scheme, target, 8, 8);
+                if (custom) m->SetYCbCrValues(customCoefficients, 1, 1);
+                const uint32_t count = 65536 + 13;
+                Bytes source(size_t(count) * 3);
+                for (uint32_t i = 0; i < count; ++i) {
+                    source[3 * i] = uint8_t(i * 7 + i / 256);
+                    source[3 * i + 1] = uint8_t(i);
+                    source[3 * i + 2] = uint8_t(i >> 8);
+                }
+                const Bytes converted = Convert(*m, source, count, 0xFF, source.size());
+                const auto& t = m->ChromaTables();
+                for (uint32_t i = 0; i < count; ++i) {
+                    const int y = source[3 * i], cb = source[3 * i + 1], cr = source[3 * i + 2];
+                    const auto clamp = [](int v) { return uint8_t(std::min(255, std::max(0, v))); };
+                    const uint8_t b = clamp(y + t.CbToBlue[size_t(cb)]);
+                    const uint8_t g = clamp(y + t.CbToGreen[size_t(cb)] + t.CrToGreen[size_t(cr)]);
+                    const uint8_t r = clamp(y + t.CrToRed[size_t(cr)]);
+                    const Bytes expected = target == csBGR ? Bytes{b, g, r} : Bytes{r, g, b};
+                    ASSERT_EQ(Bytes(converted.begin() + 3 * i, converted.begin() + 3 * i + 3), expected)
+                        << "pixel " << i << " scheme " << int(scheme) << (custom ? " custom" : "");
+                }
+            }
+
+    auto swap = Manager(csRGB, csBGR, 8, 8);
+    for (uint32_t count : {1u, 5u, 6u, 7u, 1001u}) {
+        Bytes row(size_t(count) * 3);
+        for (size_t i = 0; i < row.size(); ++i) row[i] = uint8_t(i * 13);
+        Bytes expected(row.size());
+        for (size_t i = 0; i < count; ++i)
+            expected[3 * i] = row[3 * i + 2], expected[3 * i + 1] = row[3 * i + 1],
+                         expected[3 * i + 2] = row[3 * i];
+        EXPECT_EQ(Convert(*swap, row, count, 0xFF, row.size()), expected) << count;
+        swap->ConvertScanline(row.data(), row.data(), count, 0xFF); // in place
+        EXPECT_EQ(row, expected) << count << " in place";
+    }
 }
 
 TEST(ColorManager, GrayAndColourMapPalettes) {
