@@ -151,12 +151,12 @@ TEST(ColorManager, AlphaSixteenBitsSwapsAndGamma) {
     EXPECT_EQ(Convert(*w, Bytes{128, 0, 255, 128}, 1, 0xFF, 8), (Bytes{186, 186, 0, 0, 255, 255, 128, 128}));
 
     // 16 to 8 bits with gamma from planes: swapped, scaled, then through the table.
-    auto g = Manager(csRGB, csBGR, 16, 8);
-    g->SourceOptions = {coxSwapBytes};
-    g->TargetOptions = {coxApplyGamma};
+    auto gm = Manager(csRGB, csBGR, 16, 8);
+    gm->SourceOptions = {coxSwapBytes};
+    gm->TargetOptions = {coxApplyGamma};
     const Bytes gr{0x80, 0x80}, gg{0xFF, 0xFF}, gb{0x00, 0x00};
     const uint8_t* gammaPlanes[3] = {gr.data(), gg.data(), gb.data()};
-    EXPECT_EQ(Convert(*g, TSourceRows(gammaPlanes), 1, 0xFF, 3), (Bytes{0, 255, g->GammaTable()[128]}));
+    EXPECT_EQ(Convert(*gm, TSourceRows(gammaPlanes), 1, 0xFF, 3), (Bytes{0, 255, gm->GammaTable()[128]}));
 
     // Only the target has alpha: its alpha byte is left alone. Only the source: skipped.
     auto t = Manager(csRGB, csBGRA, 8, 8, 3, 4);
