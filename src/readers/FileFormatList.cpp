@@ -7,6 +7,7 @@
 #include "host/Metafile.h"
 #include "host/Picture.h"
 #include "readers/ReaderStrings.h"
+#include "readers/TargaGraphic.h"
 
 #include <algorithm>
 
@@ -141,12 +142,15 @@ void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
     l.AddFormat("rle", "Windows bitmaps", "Run length encoded Windows bitmaps", Raster, false,
                 TBitmap::ClassInfo());
     l.AddFormat("dib", "", "Device independant Windows bitmaps", Raster, false, TBitmap::ClassInfo());
+    l.AddFormat("win", "Truevision images", "", Raster, false, TTargaGraphic::ClassInfo());
+    for (const char* e : {"vst", "vda", "tga", "icb"}) l.AddFormat(e, "", "", Raster, false, TTargaGraphic::ClassInfo());
     // Each reader adds its rows here, in the order of the library's table.
 }
 
 void FinalizeFileFormatList() {
     if (!List()) return;
-    // Each reader's class is removed here first, in the library's shutdown order.
+    // The readers' classes go first, in the library's shutdown order.
+    List()->RemoveFormat("", TTargaGraphic::ClassInfo());
     List()->RemoveFormat("rle", TBitmap::ClassInfo());
     List()->RemoveFormat("dib", TBitmap::ClassInfo());
     List().reset();

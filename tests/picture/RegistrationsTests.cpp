@@ -3,6 +3,7 @@
 #include "host/Metafile.h"
 #include "host/Picture.h"
 #include "picture/Registrations.h"
+#include "readers/TargaGraphic.h"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +15,23 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     InitializePictureFormats(); // a second call registers nothing twice
     std::vector<std::string> order;
     for (const auto& e : PictureRegistry().Entries()) order.push_back(e.Extension + ":" + e.Description);
-    EXPECT_EQ(order, (std::vector<std::string>{"wmf:Metafiles", "emf:Enhanced Metafiles", "ico:Icons",
-                                               "bmp:Bitmaps", "bmp:Windows bitmaps", "ico:Windows icons",
-                                               "wmf:Windows metafiles", "emf:Windows enhanced meta files",
-                                               "rle:Run length encoded Windows bitmaps",
-                                               "dib:Device independant Windows bitmaps"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{
+                  "wmf:Metafiles", "emf:Enhanced Metafiles", "ico:Icons", "bmp:Bitmaps",
+                  "bmp:Windows bitmaps", "ico:Windows icons", "wmf:Windows metafiles",
+                  "emf:Windows enhanced meta files", "rle:Run length encoded Windows bitmaps",
+                  "dib:Device independant Windows bitmaps", "win:Truevision images", "vst:Truevision images",
+                  "vda:Truevision images", "tga:Truevision images", "icb:Truevision images"}));
     EXPECT_EQ(FindExt("RLE"), TBitmap::ClassInfo());
     EXPECT_EQ(FindExt("dib"), TBitmap::ClassInfo());
     EXPECT_EQ(FindExt("Ico"), TIcon::ClassInfo());
     EXPECT_EQ(FindExt("emf"), TMetafile::ClassInfo());
+    EXPECT_EQ(FindExt("TGA"), TTargaGraphic::ClassInfo());
 
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
-    EXPECT_EQ(filter.substr(0, filter.find('|')),
-              "All (*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.bmp;*.ico;*.emf;*.wmf)");
+    EXPECT_EQ(
+        filter.substr(0, filter.find('|')),
+        "All (*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
     // At exit every class is withdrawn, the platform's own entries included.

@@ -6,6 +6,7 @@
 #include "host/Picture.h"
 #include "host/Stream.h"
 #include "picture/Registrations.h"
+#include "readers/TargaGraphic.h"
 
 #include <ostream>
 
@@ -13,7 +14,7 @@ namespace ferronel {
 
 namespace {
 
-const char* const Usage = "usage: ferronel-convert INPUT OUTPUT   (OUTPUT ends in .bmp or .pam)\n"
+const char* const Usage = "usage: ferronel-convert INPUT OUTPUT   (OUTPUT ends in .bmp, .pam or .tga)\n"
                           "       ferronel-convert --info INPUT\n";
 
 const char* PixelFormatName(TPixelFormat f) {
@@ -73,7 +74,7 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
     std::string outputKind;
     if (!info) {
         outputKind = AsciiLowerCase(ExtractPictureExtension(Args[1]));
-        if (outputKind != "bmp" && outputKind != "pam") {
+        if (outputKind != "bmp" && outputKind != "pam" && outputKind != "tga") {
             Err << "ferronel-convert: cannot write ." << outputKind << " files\n" << Usage;
             return 2;
         }
@@ -92,7 +93,14 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
             return 0;
         }
         TBitmap bitmap;
-        if (outputKind == "bmp") {
+        if (outputKind == "tga") {
+            TTargaGraphic targa;
+            if (auto* source = dynamic_cast<TBitmap*>(&graphic))
+                targa.Assign(*source);
+            else
+                RenderToBitmap(graphic, targa);
+            targa.SaveToFile(Args[1]);
+        } else if (outputKind == "bmp") {
             if (auto* source = dynamic_cast<TBitmap*>(&graphic))
                 bitmap.Assign(*source);
             else
