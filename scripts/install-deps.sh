@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need. Safe to run again: it asks apt only
-# for what is missing, so a prepared machine spends no time here.
+# Installs the Debian packages the build and the tests need, and any packages named as arguments.
+# Safe to run again: it asks apt only for what is missing, so a prepared machine spends no time here.
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     zlib1g-dev libjpeg62-turbo-dev
+    "$@"
 )
 
 missing=()

@@ -20,9 +20,9 @@ void TBitmap::Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFo
     if (bits == 0) throw EInvalidGraphicOperation("Unsupported pixel format");
     const uint64_t bytes = CheckPixelBufferSize(NewWidth, NewHeight, bits);
     const size_t rowBytes = size_t(BytesPerScanline(uint64_t(NewWidth), bits));
-    std::vector<uint8_t> pixels;
+    TPixelBuffer pixels;
     try {
-        pixels.assign(size_t(bytes), 0);
+        pixels = TPixelBuffer(size_t(bytes));
     } catch (const std::bad_alloc&) {
         throw EOutOfResources(Format("Not enough memory for a %d x %d picture", {NewWidth, NewHeight}));
     }
@@ -48,7 +48,7 @@ void TBitmap::SetSize(int32_t NewWidth, int32_t NewHeight) {
 }
 
 void TBitmap::FreeImage() {
-    FPixels = {};
+    FPixels = TPixelBuffer();
     FWidth = FHeight = 0;
     FRowBytes = 0;
 }
@@ -90,7 +90,7 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
     } else {
         // Everything else goes through 32-bit rows.
         const TPaletteEntries sourcePalette = EffectivePalette();
-        std::vector<uint8_t> oldPixels;
+        TPixelBuffer oldPixels;
         oldPixels.swap(FPixels);
         const size_t oldRowBytes = FRowBytes;
         std::unique_ptr<TColorMatcher> matcher;

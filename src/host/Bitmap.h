@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/Graphic.h"
+#include "host/PixelBuffer.h"
 #include "host/PixelFormat.h"
 
 #include <memory>
@@ -68,7 +69,7 @@ private:
     TAlphaFormat FAlphaFormat = afIgnored;
     TColor FTransparentColor = 0;
     size_t FRowBytes = 0;
-    std::vector<uint8_t> FPixels;
+    TPixelBuffer FPixels;
     HPALETTE FPalette;
     std::unique_ptr<TCanvas> FCanvas;
 };
