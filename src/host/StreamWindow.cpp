@@ -16,7 +16,12 @@ size_t TStreamWindow::Ensure(size_t N) {
         FEnd -= FBegin;
         FBegin = 0;
     }
-    if (FBuffer.size() < std::max(N, FBlockSize)) FBuffer.resize(std::max(N, FBlockSize));
+    if (FBuffer.size() < N || FBuffer.size() < FBlockSize) {
+        // No bigger than the stream needs: small files get small windows.
+        const int64_t rest = std::max<int64_t>(FStream.Size() - FStream.Position(), 0);
+        const size_t want = std::max(N, std::min(FBlockSize, Available() + size_t(rest)));
+        if (FBuffer.size() < want) FBuffer.resize(want);
+    }
     while (FEnd < N) {
         const size_t got = FStream.Read(FBuffer.data() + FEnd, FBuffer.size() - FEnd);
         if (got == 0) break;
