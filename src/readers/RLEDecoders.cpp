@@ -21,6 +21,35 @@ size_t TargaPixelBytes(uint32_t depth) {
     }
 }
 
+// A decoder's walk over its source and destination: both ends are known, and every step is cut at
+// them.
+struct TCursor {
+    const uint8_t* S;
+    const uint8_t* const End;
+    uint8_t* D;
+    size_t Left; // units still wanted
+
+    TCursor(const uint8_t* source, int32_t packed, uint8_t* dest, int32_t unpacked)
+        : S(source), End(source + Positive(packed)), D(dest), Left(Positive(unpacked)) {}
+    size_t Rest() const { return size_t(End - S); }
+    bool More() const { return Left > 0 && S < End; }
+    // Writes the next source byte up to N times; false when that byte is missing.
+    bool Fill(size_t n) {
+        if (S >= End) return false;
+        n = std::min(n, Left);
+        std::memset(D, *S++, n);
+        D += n, Left -= n;
+        return true;
+    }
+    // Copies up to N bytes; N source bytes are used, as far as there are any.
+    void Copy(size_t n) {
+        const size_t k = std::min({n, Left, Rest()});
+        std::memcpy(D, S, k);
+        D += k, Left -= k;
+        S += std::min(n, Rest());
+    }
+};
+
 void FillPixels(uint8_t* d, const uint8_t* pixel, size_t bytes, size_t count) {
     if (bytes == 1) {
         std::memset(d, *pixel, count);
@@ -99,141 +128,105 @@ void TTargaRLEDecoder::Encode(const uint8_t* Source, uint8_t* Dest, uint32_t Cou
 
 void TPackbitsRLEDecoder::Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize,
                                  int32_t UnpackedSize) {
-    const uint8_t* s = Source;
-    const uint8_t* const end = s + Positive(PackedSize);
-    uint8_t* d = Dest;
-    size_t left = Positive(UnpackedSize);
-    while (left > 0 && s < end) {
-        const int8_t c = int8_t(*s++);
-        if (c >= 0) {
-            const size_t n = std::min({size_t(c) + 1, left, size_t(end - s)});
-            std::memcpy(d, s, n);
-            d += n, s += n, left -= n;
-        } else if (c != -128) {
-            if (s >= end) break;
-            const size_t n = std::min(size_t(1 - c), left);
-            std::memset(d, *s++, n);
-            d += n, left -= n;
-        }
+    TCursor c(Source, PackedSize, Dest, UnpackedSize);
+    while (c.More()) {
+        const int8_t code = int8_t(*c.S++);
+        if (code >= 0)
+            c.Copy(size_t(code) + 1);
+        else if (code != -128 && !c.Fill(size_t(1 - code)))
+            break;
     }
 }
 
 void TPCXRLEDecoder::Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize,
                             int32_t UnpackedSize) {
-    const uint8_t* s = Source;
-    const uint8_t* const end = s + Positive(PackedSize);
-    uint8_t* d = Dest;
-    size_t left = Positive(UnpackedSize);
-    while (left > 0 && s < end) {
-        const uint8_t c = *s++;
-        if (c < 0xC0) {
-            *d++ = c;
-            --left;
-        } else {
-            if (s >= end) break;
-            const size_t n = std::min(size_t(c & 63u), left);
-            std::memset(d, *s++, n);
-            d += n, left -= n;
+    TCursor c(Source, PackedSize, Dest, UnpackedSize);
+    while (c.More()) {
+        const uint8_t code = *c.S++;
+        if (code < 0xC0) {
+            *c.D++ = code;
+            --c.Left;
+        } else if (!c.Fill(code & 63u)) {
+            break;
         }
     }
 }
 
 void TSGIRLEDecoder::Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize,
                             int32_t UnpackedSize) {
-    const uint8_t* s = Source;
-    const uint8_t* const end = s + Positive(PackedSize);
-    uint8_t* d = Dest;
-    size_t left = Positive(UnpackedSize);
-    const size_t unit = FSampleSize == 16 ? 2 : 1;
-    while (left > 0 && size_t(end - s) >= unit) {
-        const uint32_t c = unit == 2 ? uint32_t(s[0]) << 8 | s[1] : s[0];
-        s += unit;
-        const size_t n = c & 127u;
+    TCursor c(Source, PackedSize, Dest, UnpackedSize);
+    if (FSampleSize != 16) {
+        while (c.More()) {
+            const uint8_t code = *c.S++;
+            const size_t n = code & 127u;
+            if (n == 0) break;
+            if (code & 0x80)
+                c.Copy(n);
+            else if (!c.Fill(n))
+                break;
+        }
+        return;
+    }
+    // 16-bit samples: big-endian control words, values copied as stored. Left counts samples.
+    while (c.Left > 0 && c.Rest() >= 2) {
+        const uint32_t code = uint32_t(c.S[0]) << 8 | c.S[1];
+        c.S += 2;
+        const size_t n = code & 127u;
         if (n == 0) break;
-        const size_t m = std::min(n, left);
-        if (c & 0x80) {
-            const size_t k = std::min(m, size_t(end - s) / unit);
-            std::memcpy(d, s, k * unit);
-            d += k * unit, left -= k;
+        const size_t m = std::min(n, c.Left);
+        if (code & 0x80) {
+            const size_t k = std::min(m, c.Rest() / 2);
+            std::memcpy(c.D, c.S, 2 * k);
+            c.D += 2 * k, c.Left -= k;
             if (k < m) break;
-            s += n * unit <= size_t(end - s) ? n * unit : size_t(end - s);
+            c.S += std::min(2 * n, c.Rest());
         } else {
-            if (size_t(end - s) < unit) break;
-            FillPixels(d, s, unit, m);
-            d += m * unit, left -= m;
-            s += unit;
+            if (c.Rest() < 2) break;
+            FillPixels(c.D, c.S, 2, m);
+            c.D += 2 * m, c.Left -= m;
+            c.S += 2;
         }
     }
 }
 
 void TCUTRLEDecoder::Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize,
                             int32_t UnpackedSize) {
-    const uint8_t* s = Source;
-    const uint8_t* const end = s + Positive(PackedSize);
-    uint8_t* d = Dest;
-    size_t left = Positive(UnpackedSize);
-    s += std::min<size_t>(2, size_t(end - s)); // the line's byte count, not needed
+    TCursor c(Source, PackedSize, Dest, UnpackedSize);
+    c.S += std::min<size_t>(2, c.Rest()); // the line's byte count, not needed
     // Codes are read up to the line's end code even when the destination is full, so that Source
     // ends where the next line starts; only the writing stops.
-    while (s < end) {
-        const uint8_t c = *s++;
-        if (c == 0) break;
-        const size_t n = c & 127u;
-        const size_t m = std::min(n, left);
-        if (c & 0x80) {
-            if (s >= end) break;
-            std::memset(d, *s++, m);
+    while (c.S < c.End) {
+        const uint8_t code = *c.S++;
+        if (code == 0) break;
+        if (code & 0x80) {
+            if (!c.Fill(code & 127u)) break;
         } else {
-            const size_t available = size_t(end - s);
-            std::memcpy(d, s, std::min(m, available));
-            s += std::min(n, available);
+            c.Copy(code);
         }
-        d += m, left -= m;
     }
-    Source = s;
+    Source = c.S;
 }
 
 void TPSPRLEDecoder::Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize,
                             int32_t UnpackedSize) {
-    const uint8_t* s = Source;
-    const uint8_t* const end = s + Positive(PackedSize);
-    uint8_t* d = Dest;
-    size_t left = Positive(UnpackedSize);
-    while (left > 0 && s < end) {
-        const uint8_t c = *s++;
-        if (c >= 128) {
-            if (s >= end) break;
-            const size_t n = std::min(size_t(c - 128u), left);
-            std::memset(d, *s++, n);
-            d += n, left -= n;
-        } else {
-            const size_t n = std::min({size_t(c), left, size_t(end - s)});
-            std::memcpy(d, s, n);
-            d += n, left -= n;
-            s += std::min(size_t(c), size_t(end - s));
-        }
+    TCursor c(Source, PackedSize, Dest, UnpackedSize);
+    while (c.More()) {
+        const uint8_t code = *c.S++;
+        if (code < 128)
+            c.Copy(code);
+        else if (!c.Fill(code - 128u))
+            break;
     }
 }
 
 void TRLADecoder::Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) {
-    const uint8_t* s = Source;
-    const uint8_t* const end = s + Positive(PackedSize);
-    uint8_t* d = Dest;
-    size_t left = Positive(UnpackedSize);
-    while (left > 0 && s < end) {
-        const int8_t c = int8_t(*s++);
-        if (c < 0) {
-            const size_t count = size_t(-int32_t(c));
-            const size_t n = std::min({count, left, size_t(end - s)});
-            std::memcpy(d, s, n);
-            d += n, left -= n;
-            s += std::min(count, size_t(end - s));
-        } else {
-            if (s >= end) break;
-            const size_t n = std::min(size_t(c) + 1, left);
-            std::memset(d, *s++, n);
-            d += n, left -= n;
-        }
+    TCursor c(Source, PackedSize, Dest, UnpackedSize);
+    while (c.More()) {
+        const int8_t code = int8_t(*c.S++);
+        if (code < 0)
+            c.Copy(size_t(-int32_t(code)));
+        else if (!c.Fill(size_t(code) + 1))
+            break;
     }
 }
 
