@@ -22,6 +22,7 @@ public:
     std::string Caption;  // "-" for a separator
     std::string ShortCut; // in the portable text form, e.g. "Ctrl+O", "Shift+Ctrl+Z", "Esc"
     bool Enabled = true;
+    bool Checkable = false; // shows a check mark when Checked
     bool Checked = false;
     bool Visible = true;
     std::function<void()> OnClick;

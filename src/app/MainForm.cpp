@@ -89,6 +89,15 @@ void TForm1::BuildMenu() {
     item(help, "Help2", "Help", "Ctrl+H", false);
     item(help, "About1", "About", "Ctrl+A", false);
 
+    for (const std::string name :
+         {"Rememberprogramstateonexit1", "Playonce1", "Repeatforever1", "Pingpongplay1"})
+        for (const auto& menu : MainMenu.Items())
+            for (const auto& entry : menu->Items())
+                if (entry->Name == name) entry->Checkable = true;
+    for (TMenuItem* checkable : {N4001, N2001, N1001, N501, N251, ofit1, Keepzoomfactor1, Enlargetofit1,
+                                 Shrinktofit1, Keepaspectratio1, Browsermode1, Fullscreenmode1})
+        checkable->Checkable = true;
+
     Open1->OnClick = [this] { Open1Click(); };
     Close1->OnClick = [this] { Close1Click(); };
     Exit1->OnClick = [this] { Exit1Click(); };

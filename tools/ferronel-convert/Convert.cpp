@@ -4,6 +4,7 @@
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
 #include "host/Picture.h"
+#include "host/RenderBitmap.h"
 #include "host/Stream.h"
 #include "picture/Registrations.h"
 #include "readers/TargaGraphic.h"
@@ -24,23 +25,6 @@ const char* PixelFormatName(TPixelFormat f) {
 }
 
 } // namespace
-
-void RenderToBitmap(TGraphic& Graphic, TBitmap& Bitmap) {
-    if (auto* bitmap = dynamic_cast<TBitmap*>(&Graphic)) {
-        Bitmap.Assign(*bitmap);
-    } else if (Graphic.AssignTo(Bitmap)) {
-        // the graphic knows how to become a bitmap
-    } else {
-        // Anything else is drawn onto black.
-        Bitmap.FreeImage();
-        Bitmap.SetPixelFormat(pf32bit);
-        Bitmap.SetSize(Graphic.Width(), Graphic.Height());
-        Bitmap.Canvas().BrushColor = clBlack;
-        Bitmap.Canvas().FillRect(TRect{0, 0, Bitmap.Width(), Bitmap.Height()});
-        Graphic.Draw(Bitmap.Canvas(), TRect{0, 0, Bitmap.Width(), Bitmap.Height()});
-    }
-    Bitmap.SetPixelFormat(pf32bit);
-}
 
 void WritePam(TStream& Stream, const TBitmap& Bitmap) {
     TBitmap rgba;

@@ -15,8 +15,6 @@ class TStream;
 // write failed (message on Err), 2 bad usage.
 int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
 
-// Any graphic as a 32-bit bitmap; the fourth byte is opacity when Bitmap.AlphaFormat() says so.
-void RenderToBitmap(TGraphic& Graphic, TBitmap& Bitmap);
 // Writes a bitmap as a PAM file (8-bit RGB_ALPHA; opaque unless the bitmap carries opacity).
 void WritePam(TStream& Stream, const TBitmap& Bitmap);
 

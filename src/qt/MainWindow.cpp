@@ -1,0 +1,199 @@
+#include "qt/MainWindow.h"
+
+#include "host/Exceptions.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QWheelEvent>
+
+namespace ferronel::qt {
+
+namespace {
+
+// Watches the client area's size for the form.
+class TResizeWatcher : public QObject {
+public:
+    TResizeWatcher(QObject* parent, std::function<void()> onResize)
+        : QObject(parent), FOnResize(std::move(onResize)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize) FOnResize();
+        return false;
+    }
+
+private:
+    std::function<void()> FOnResize;
+};
+
+} // namespace
+
+TMainWindow::TMainWindow() : FForm(std::make_unique<app::TForm1>(*this)) {
+    app::TForm1& form = *FForm;
+    setWindowTitle(QString::fromStdString(form.Window.Caption));
+    FClient = new QWidget(this);
+    FClient->setAutoFillBackground(true);
+    QPalette black = FClient->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    FClient->setPalette(black);
+    setCentralWidget(FClient);
+    FImageView = new TImageView(form.Image1, FClient);
+    FImageView->OnPainted = [this] {
+        if (FPainted) return;
+        FPainted = true;
+        if (OnFirstPaint) OnFirstPaint();
+    };
+    form.Image1.Picture.OnChange = [this](TObject*) { FImageView->PictureChanged(); };
+    BuildMenuBar();
+
+    // The form's client size, centred on the desktop.
+    resize(form.Window.ClientWidth, form.Window.ClientHeight + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - rect().center());
+    }
+    FClient->installEventFilter(new TResizeWatcher(this, [this] {
+        Run([this] {
+            FForm->Window.ClientWidth = FClient->width();
+            FForm->Window.ClientHeight = FClient->height();
+            FForm->FormResize();
+        });
+    }));
+    // The window sees every key before the focused control does.
+    qApp->installEventFilter(this);
+}
+
+TMainWindow::~TMainWindow() { qApp->removeEventFilter(this); }
+
+void TMainWindow::BuildMenuBar() {
+    for (const auto& menu : FForm->MainMenu.Items()) {
+        QMenu* qmenu = menuBar()->addMenu(QString::fromStdString(menu->Caption));
+        std::function<void(QMenu*, const app::TMenuItem&)> fill = [&](QMenu* target,
+                                                                      const app::TMenuItem& parent) {
+            for (const auto& item : parent.Items()) {
+                if (item->IsSeparator()) {
+                    target->addSeparator();
+                    continue;
+                }
+                if (!item->Items().empty()) {
+                    fill(target->addMenu(QString::fromStdString(item->Caption)), *item);
+                    continue;
+                }
+                QAction* action = target->addAction(QString::fromStdString(item->Caption));
+                if (!item->ShortCut.empty())
+                    action->setShortcut(item->ShortCut == "Enter"
+                                            ? QKeySequence(Qt::Key_Return)
+                                            : QKeySequence(QString::fromStdString(item->ShortCut)));
+                action->setShortcutContext(Qt::ApplicationShortcut);
+                action->setCheckable(item->Checkable);
+                const app::TMenuItem* model = item.get();
+                connect(action, &QAction::triggered, this,
+                        [this, model] { Run([model] { model->Click(); }); });
+                FActions[model] = action;
+            }
+        };
+        fill(qmenu, *menu);
+        FActions[menu.get()] = qmenu->menuAction();
+    }
+    Sync();
+}
+
+void TMainWindow::Start(const std::vector<std::string>& Arguments) {
+    FForm->Window.ClientWidth = FClient->width();
+    FForm->Window.ClientHeight = FClient->height();
+    Run([&] { FForm->FormCreate(Arguments); });
+}
+
+void TMainWindow::Run(const std::function<void()>& Handler) {
+    try {
+        Handler();
+    } catch (const Exception& e) {
+        ShowError(QString::fromStdString(e.Message()));
+    } catch (const std::exception& e) {
+        ShowError(QString::fromLocal8Bit(e.what()));
+    }
+    Sync();
+}
+
+void TMainWindow::ShowError(const QString& Text) {
+    // Shown without blocking: the program goes on with its previous picture.
+    auto* box = new QMessageBox(QMessageBox::Critical, windowTitle(), Text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    FErrorBox = box;
+}
+
+void TMainWindow::Sync() {
+    const app::TImageControl& image = FForm->Image1;
+    FImageView->setGeometry(image.Left, image.Top, image.Width, image.Height);
+    FImageView->update();
+    for (auto& [model, action] : FActions) {
+        action->setEnabled(model->Enabled);
+        action->setVisible(model->Visible);
+        if (action->isCheckable()) action->setChecked(model->Checked);
+    }
+}
+
+bool TMainWindow::ExecuteOpenDialog(app::TOpenPictureDialog& Dialog) {
+    QFileDialog dialog(this, "Open");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(NameFilters(Dialog.Filter));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    Dialog.FileName = dialog.selectedFiles().first().toStdString();
+    return true;
+}
+
+void TMainWindow::CloseWindow() { close(); }
+
+QStringList TMainWindow::NameFilters(const std::string& Filter) {
+    const QStringList parts = QString::fromStdString(Filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        // The description already names its patterns in parentheses; Qt reads the patterns from there.
+        const qsizetype open = description.lastIndexOf(" (");
+        if (open > 0 && description.endsWith(')')) description.truncate(open);
+        filters << description + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    }
+    return filters;
+}
+
+uint16_t TMainWindow::VirtualKey(int Key, Qt::KeyboardModifiers Modifiers) {
+    switch (Key) {
+    case Qt::Key_PageUp: return app::VK_PRIOR;
+    case Qt::Key_PageDown: return app::VK_NEXT;
+    case Qt::Key_End: return app::VK_END;
+    case Qt::Key_Home: return app::VK_HOME;
+    case Qt::Key_Plus: return Modifiers & Qt::KeypadModifier ? app::VK_ADD : 0;
+    case Qt::Key_Minus: return Modifiers & Qt::KeypadModifier ? app::VK_SUBTRACT : 0;
+    default: return 0;
+    }
+}
+
+bool TMainWindow::eventFilter(QObject* Watched, QEvent* Event) {
+    // Keys for this window (or its children) reach the form first; they are not consumed.
+    // A key goes first to the focused widget (or the window) and is then passed on to the parents;
+    // the form sees it at its first receiver only.
+    if (Event->type() == QEvent::KeyPress && Watched->isWidgetType() &&
+        static_cast<QWidget*>(Watched)->window() == this) {
+        QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+        const auto* key = static_cast<QKeyEvent*>(Event);
+        if (Watched == first)
+            if (const uint16_t vk = VirtualKey(key->key(), key->modifiers()))
+                Run([&] { FForm->FormKeyDown(vk); });
+    }
+    return QMainWindow::eventFilter(Watched, Event);
+}
+
+void TMainWindow::wheelEvent(QWheelEvent* Event) {
+    const int delta = Event->angleDelta().y();
+    Run([&] { FForm->FormMouseWheel(delta); });
+    Event->ignore(); // not marked handled
+}
+
+} // namespace ferronel::qt

@@ -1,0 +1,140 @@
+#include "host/Bitmap.h"
+#include "picture/Registrations.h"
+#include "qt/MainWindow.h"
+#include "support/TestData.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+
+#include <gtest/gtest.h>
+
+namespace ferronel::qt {
+namespace {
+
+// A solid picture of one colour (blue, green, red bytes), saved as a 24-bit bitmap.
+std::string SolidPicture(const test::TTempDir& dir, const std::string& name, int32_t w, int32_t h, uint8_t b,
+                         uint8_t g, uint8_t r) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(pf24bit);
+    bitmap.SetSize(w, h);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            uint8_t* p = bitmap.ScanLine(y) + 3 * x;
+            p[0] = b, p[1] = g, p[2] = r;
+        }
+    bitmap.SaveToFile(dir.Path(name));
+    return dir.Path(name);
+}
+
+class ViewerWindow : public ::testing::Test {
+protected:
+    void SetUp() override { InitializePictureFormats(); }
+    void Start(const std::vector<std::string>& args) {
+        window = std::make_unique<TMainWindow>();
+        window->show();
+        window->Start(args);
+        QApplication::processEvents();
+    }
+    QImage Grab() { return window->ClientArea().grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers);
+        QApplication::sendEvent(window->focusWidget() ? window->focusWidget() : window.get(), &press);
+        QApplication::processEvents();
+    }
+    test::TTempDir dir;
+    std::unique_ptr<TMainWindow> window;
+};
+
+TEST_F(ViewerWindow, DrawsTheCommandLinePictureWhereTheLayoutPutsIt) {
+    Start({SolidPicture(dir, "red.bmp", 200, 100, 0, 0, 255)});
+    const app::TForm1& form = window->Form();
+    ASSERT_EQ(window->windowTitle().toStdString(), "Ferronel v0.47.16.4");
+    ASSERT_TRUE(form.ofit1->Checked);
+    const int cw = form.Window.ClientWidth, ch = form.Window.ClientHeight;
+    ASSERT_EQ(cw, window->ClientArea().width());
+    // Fitted and proportional: full width, height half of it, centred vertically.
+    const int ph = cw / 2, top = (ch - ph) / 2;
+    const QImage shot = Grab();
+    EXPECT_EQ(shot.pixel(cw / 2, ch / 2), qRgb(255, 0, 0));
+    EXPECT_EQ(shot.pixel(2, top + 2), qRgb(255, 0, 0));
+    EXPECT_EQ(shot.pixel(cw - 3, top + ph - 3), qRgb(255, 0, 0));
+    EXPECT_EQ(shot.pixel(cw / 2, top - 3), qRgb(0, 0, 0));
+    EXPECT_EQ(shot.pixel(cw / 2, top + ph + 3), qRgb(0, 0, 0));
+    EXPECT_EQ(shot.pixel(0, 0), qRgb(0, 0, 0));
+}
+
+TEST_F(ViewerWindow, KeysPageThroughTheFolderAndZoom) {
+    const std::string first = SolidPicture(dir, "1.bmp", 40, 20, 0, 0, 255);
+    SolidPicture(dir, "2.bmp", 40, 20, 0, 255, 0);
+    SolidPicture(dir, "3.bmp", 40, 20, 255, 0, 0);
+    Start({first});
+    app::TForm1& form = window->Form();
+    const int cw = form.Window.ClientWidth, ch = form.Window.ClientHeight;
+    auto centre = [&] { return Grab().pixel(cw / 2, ch / 2); };
+    EXPECT_EQ(centre(), qRgb(255, 0, 0));
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(form.ViewState.CurrentIndex, 1);
+    EXPECT_EQ(centre(), qRgb(0, 255, 0));
+    Key(Qt::Key_End);
+    EXPECT_EQ(centre(), qRgb(0, 0, 255));
+    Key(Qt::Key_Home);
+    EXPECT_EQ(centre(), qRgb(255, 0, 0));
+
+    // Numeric-pad minus leaves "To fit" (far above 400 % here) for 400 %, then halves; plus doubles.
+    Key(Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_FALSE(form.ofit1->Checked);
+    EXPECT_EQ(form.ViewState.ZoomPercent, 400);
+    Key(Qt::Key_Minus, Qt::KeypadModifier);
+    const int zoomed = form.ViewState.ZoomPercent;
+    EXPECT_EQ(zoomed, 200);
+    EXPECT_EQ(window->ImageView().width(), 80);
+    Key(Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(form.ViewState.ZoomPercent, zoomed * 2);
+    EXPECT_EQ(window->ImageView().width(), 160);
+    const QImage shot = Grab();
+    const int w = 160;
+    EXPECT_EQ(shot.pixel(cw / 2, ch / 2), qRgb(255, 0, 0));
+    EXPECT_EQ(shot.pixel((cw - w) / 2 - 2, ch / 2), qRgb(0, 0, 0));
+    Key(Qt::Key_Plus); // the main keyboard's plus is not the zoom key
+    EXPECT_EQ(form.ViewState.ZoomPercent, zoomed * 2);
+}
+
+TEST_F(ViewerWindow, ErrorsAreShownAndTheViewerGoesOn) {
+    dir.Write("picture.xyz", {1, 2, 3});
+    Start({dir.Path("picture.xyz")});
+    ASSERT_NE(window->ErrorBox(), nullptr);
+    EXPECT_EQ(window->ErrorBox()->text().toStdString(), "Unknown picture file extension (.xyz)");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->Form().FileListBox1.ItemIndex(), 0); // selected in the list all the same
+    window->ErrorBox()->close();
+
+    // A good picture, then a bad one from the list: the good one stays.
+    const std::string good = SolidPicture(dir, "a.bmp", 10, 10, 0, 0, 255);
+    dir.Write("b.bmp", {'B', 'M'});
+    window->Form().FileListBox1.SetMask(app::TFileListBox::DefaultMask); // the odd file had become the mask
+    window->Form().LoadImage(good);
+    window->Form().ViewState.CurrentIndex = 0;
+    Key(Qt::Key_PageDown);
+    ASSERT_NE(window->ErrorBox(), nullptr);
+    EXPECT_EQ(window->ErrorBox()->text().toStdString(), "Stream read error");
+    EXPECT_EQ(window->Form().Image1.Picture.Width(), 10);
+}
+
+TEST(ViewerWindowParts, FilterTextAndKeys) {
+    EXPECT_EQ(TMainWindow::NameFilters("All (*.a;*.b)|*.a;*.b|Bitmaps (*.bmp)|*.bmp"),
+              (QStringList{"All (*.a *.b)", "Bitmaps (*.bmp)"}));
+    EXPECT_EQ(TMainWindow::VirtualKey(Qt::Key_PageUp, Qt::NoModifier), app::VK_PRIOR);
+    EXPECT_EQ(TMainWindow::VirtualKey(Qt::Key_Minus, Qt::KeypadModifier), app::VK_SUBTRACT);
+    EXPECT_EQ(TMainWindow::VirtualKey(Qt::Key_Minus, Qt::NoModifier), 0);
+}
+
+} // namespace
+} // namespace ferronel::qt
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
