@@ -13,7 +13,7 @@ class TTargaRLEDecoder : public TDecoder {
 public:
     explicit TTargaRLEDecoder(uint32_t ColorDepth) : FColorDepth(ColorDepth) {}
     void Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) override;
-    // Dest must hold Count x pixel bytes + (Count + 127) / 128 bytes.
+    // Dest must hold Count x (pixel bytes + 1) bytes, the worst case of one control byte a pixel.
     void Encode(const uint8_t* Source, uint8_t* Dest, uint32_t Count, uint32_t& BytesStored) override;
     uint32_t ColorDepth() const { return FColorDepth; }
 

@@ -87,6 +87,15 @@ TEST(TargaRLE, EncodesLiteralsAndRuns) {
     EXPECT_EQ(encode(8, {1, 2, 2, 2, 3}, 5), (Bytes{0x00, 1, 0x82, 2, 0x00, 3}));
     EXPECT_EQ(encode(15, {1, 0, 1, 0, 2, 0}, 3), (Bytes{0x81, 1, 0, 0x00, 2, 0}));
 
+    // The worst case, a single pixel between pairs, needs more than one byte a pixel but never more
+    // than two (the writer's row buffer).
+    Bytes alternating;
+    for (int i = 0; i < 99; ++i) alternating.push_back(i % 3 == 0 ? uint8_t(i) : uint8_t(i - i % 3 + 1));
+    const Bytes worst = encode(8, alternating, 99);
+    EXPECT_EQ(worst.size(), 132u);
+    TTargaRLEDecoder decoder(8);
+    EXPECT_EQ(Decode(decoder, worst, 99).Output, alternating);
+
     // Runs and literals longer than 128 pixels are split; decoding gives the pixels back.
     Bytes pixels;
     for (int i = 0; i < 300; ++i) pixels.push_back(uint8_t(i));
