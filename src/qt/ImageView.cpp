@@ -1,6 +1,8 @@
 #include "qt/ImageView.h"
 
+#include "host/Metafile.h"
 #include "host/RenderBitmap.h"
+#include "qt/MetafilePlayer.h"
 
 #include <QPainter>
 
@@ -63,6 +65,15 @@ const QImage& TImageView::Image() {
 }
 
 void TImageView::paintEvent(QPaintEvent*) {
+    // Metafiles are played at the size shown, so they stay sharp at every zoom.
+    if (const auto* metafile = dynamic_cast<const TMetafile*>(FControl.Picture.Graphic())) {
+        const TRect r = FControl.PictureRect();
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        PlayMetafile(*metafile, painter, QRectF(r.Left, r.Top, r.Width(), r.Height()));
+        if (OnPainted) OnPainted();
+        return;
+    }
     const QImage& image = Image();
     if (image.isNull()) return;
     const TRect r = FControl.PictureRect();

@@ -3,6 +3,7 @@
 // FERRONEL_TIMING=1 prints the time from process start to the first painted picture.
 #include "picture/Registrations.h"
 #include "qt/MainWindow.h"
+#include "qt/MetafilePlayer.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     ferronel::InitializePictureFormats();
+    ferronel::qt::InstallMetafilePlayer();
     int status = 0;
     {
         ferronel::qt::TMainWindow window;

@@ -1,6 +1,8 @@
 #include "host/Bitmap.h"
 #include "picture/Registrations.h"
 #include "qt/MainWindow.h"
+#include "qt/MetafilePlayer.h"
+#include "support/MetafileBuilder.h"
 #include "support/TestData.h"
 
 #include <QApplication>
@@ -119,6 +121,25 @@ TEST_F(ViewerWindow, ErrorsAreShownAndTheViewerGoesOn) {
     ASSERT_NE(window->ErrorBox(), nullptr);
     EXPECT_EQ(window->ErrorBox()->text().toStdString(), "Stream read error");
     EXPECT_EQ(window->Form().Image1.Picture.Width(), 10);
+}
+
+TEST_F(ViewerWindow, ShowsMetafilesAtTheDisplayedSize) {
+    test::TEmfBuilder emf;
+    emf.Rec(39, {1, 0, 0x00FF00, 0}).Rec(37, {1}).Rec(38, {2, 5, 0, 0, 0}).Rec(37, {2});
+    emf.Rec(43, {0, 0, 100, 50}); // the upper half green
+    dir.Write("half.emf", emf.File());
+    Start({dir.Path("half.emf")});
+    const app::TForm1& form = window->Form();
+    ASSERT_EQ(window->ErrorBox(), nullptr);
+    EXPECT_EQ(form.ViewState.ImageWidth, 100);
+    ASSERT_TRUE(form.ofit1->Checked); // enlarged to fit: played at that size, not scaled up
+    const int ch = form.Window.ClientHeight, cw = form.Window.ClientWidth;
+    const int side = std::min(cw, ch), left = (cw - side) / 2, top = (ch - side) / 2;
+    const QImage shot = Grab();
+    EXPECT_EQ(shot.pixel(left + side / 2, top + side / 4), qRgb(0, 255, 0));
+    EXPECT_EQ(shot.pixel(left + side / 2, top + 3 * side / 4), qRgb(0, 0, 0));
+    EXPECT_EQ(shot.pixel(left + side / 2, top + side / 2 - 2), qRgb(0, 255, 0)); // a sharp edge
+    EXPECT_EQ(shot.pixel(left + side / 2, top + side / 2 + 1), qRgb(0, 0, 0));
 }
 
 TEST(ViewerWindowParts, FilterTextAndKeys) {

@@ -3,11 +3,16 @@
 #include "host/Bitmap.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
+#include "host/Metafile.h"
 #include "host/Picture.h"
 #include "host/RenderBitmap.h"
 #include "host/Stream.h"
 #include "picture/Registrations.h"
+#include "qt/MetafilePlayer.h"
 #include "readers/TargaGraphic.h"
+
+#include <QGuiApplication>
+#include <cstdlib>
 
 #include <ostream>
 
@@ -22,6 +27,18 @@ const char* PixelFormatName(TPixelFormat f) {
     static const char* const names[] = {"pfDevice", "pf1bit",  "pf4bit",  "pf8bit",  "pf15bit",
                                         "pf16bit",  "pf24bit", "pf32bit", "pfCustom"};
     return f <= pfCustom ? names[f] : "?";
+}
+
+// Metafiles are played with the window system's painter, offscreen: it needs an application object.
+void PrepareMetafilePlayer() {
+    if (!QGuiApplication::instance()) {
+        if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "ferronel-convert";
+        static char* argv[] = {name, nullptr};
+        static QGuiApplication application(argc, argv);
+    }
+    qt::InstallMetafilePlayer();
 }
 
 } // namespace
@@ -69,6 +86,7 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
         TPicture picture;
         picture.LoadFromFile(input);
         TGraphic& graphic = *picture.Graphic();
+        if (dynamic_cast<TMetafile*>(&graphic)) PrepareMetafilePlayer();
         if (info) {
             const auto* bitmap = dynamic_cast<const TBitmap*>(&graphic);
             Out << "class: " << graphic.ClassType()->Name << "\nwidth: " << graphic.Width()

@@ -5,7 +5,8 @@
 #include "picture/Registrations.h"
 
 int main(int argc, char** argv) {
-    const int status = ferronel::ConvertMain(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    const int status =
+        ferronel::ConvertMain(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
     ferronel::FinalizePictureFormats();
     return status;
 }
