@@ -22,7 +22,9 @@ TMetafile::TPlayer& Player() {
 
 uint16_t U16(const std::vector<uint8_t>& d, size_t at) { return uint16_t(d[at] | d[at + 1] << 8); }
 int16_t S16(const std::vector<uint8_t>& d, size_t at) { return int16_t(U16(d, at)); }
-uint32_t U32(const std::vector<uint8_t>& d, size_t at) { return uint32_t(U16(d, at)) | uint32_t(U16(d, at + 2)) << 16; }
+uint32_t U32(const std::vector<uint8_t>& d, size_t at) {
+    return uint32_t(U16(d, at)) | uint32_t(U16(d, at + 2)) << 16;
+}
 int32_t S32(const std::vector<uint8_t>& d, size_t at) { return int32_t(U32(d, at)); }
 
 [[noreturn]] void Invalid(const char* why) { throw EInvalidGraphic(Format(SInvalidMetafile, {why})); }
@@ -36,6 +38,13 @@ void TMetafile::SetHeight(int32_t) { throw EInvalidGraphicOperation("Cannot chan
 
 void TMetafile::Draw(TCanvas& Canvas, const TRect& Rect) {
     if (!Empty() && Player()) Player()(*this, Canvas, Rect);
+}
+
+void TMetafile::SetSize(int64_t W, int64_t H) {
+    // Larger pictures could not be drawn into any bitmap; such sizes come from damaged headers.
+    if (W > 65535 || H > 65535) Invalid("size out of range");
+    FWidth = int32_t(W);
+    FHeight = int32_t(H);
 }
 
 void TMetafile::SaveToStream(TStream& Stream) { Stream.WriteBuffer(FData.data(), FData.size()); }
@@ -81,8 +90,7 @@ void TMetafile::ParseWmf(size_t Start) {
     }
     if (!haveExtent) Invalid("no size");
     const int64_t w = int64_t(FBounds.Right) - FBounds.Left, h = int64_t(FBounds.Bottom) - FBounds.Top;
-    FWidth = int32_t(std::abs(FInch ? w * 96 / FInch : w));
-    FHeight = int32_t(std::abs(FInch ? h * 96 / FInch : h));
+    SetSize(std::abs(FInch ? w * 96 / FInch : w), std::abs(FInch ? h * 96 / FInch : h));
     FKind = mkWmf;
 }
 
@@ -105,13 +113,11 @@ void TMetafile::ParseEmf() {
     }
     // The frame (0.01 mm, inclusive) at 96 dots per inch; without a frame, the device bounds.
     const int64_t fw = int64_t(FBounds.Right) - FBounds.Left, fh = int64_t(FBounds.Bottom) - FBounds.Top;
-    if (fw > 0 && fh > 0) {
-        FWidth = int32_t((fw * 96 + 1270) / 2540);
-        FHeight = int32_t((fh * 96 + 1270) / 2540);
-    } else {
-        FWidth = int32_t(std::abs(int64_t(bounds.Right) - bounds.Left) + 1);
-        FHeight = int32_t(std::abs(int64_t(bounds.Bottom) - bounds.Top) + 1);
-    }
+    if (fw > 0 && fh > 0)
+        SetSize((fw * 96 + 1270) / 2540, (fh * 96 + 1270) / 2540);
+    else
+        SetSize(std::abs(int64_t(bounds.Right) - bounds.Left) + 1,
+                std::abs(int64_t(bounds.Bottom) - bounds.Top) + 1);
     if (DevicePixelsX <= 0 || DevicePixelsY <= 0 || DeviceMillimetresX <= 0 || DeviceMillimetresY <= 0) {
         // A header without a reference device: take a 96-dpi screen.
         DevicePixelsX = DevicePixelsY = 96 * 100;

@@ -49,6 +49,7 @@ public:
 private:
     void ParseWmf(size_t Start);
     void ParseEmf();
+    void SetSize(int64_t W, int64_t H);
 
     TMetafileKind FKind = mkNone;
     std::vector<uint8_t> FData;

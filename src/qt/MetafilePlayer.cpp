@@ -89,7 +89,8 @@ public:
             PixelsPerMmY = double(M.DevicePixelsY) / M.DeviceMillimetresY;
             const TRect& f = M.Bounds();
             Frame = QRectF(f.Left * PixelsPerMmX / 100, f.Top * PixelsPerMmY / 100,
-                           (f.Right - f.Left) * PixelsPerMmX / 100, (f.Bottom - f.Top) * PixelsPerMmY / 100);
+                           (double(f.Right) - f.Left) * PixelsPerMmX / 100,
+                           (double(f.Bottom) - f.Top) * PixelsPerMmY / 100);
         }
     }
 
