@@ -241,6 +241,46 @@ TEST(EmfPlayer, SceneAtTwoSizes) {
     }
 }
 
+TEST(EmfPlayer, MappingModesChordsArcsAndFillModes) {
+    TEmfBuilder e;
+    e.Rec(17, {8}).Rec(9, {1000, 1000}).Rec(11, {100, 100}); // anisotropic: 1000 logical units across
+    e.Rec(38, {1, 5, 0, 0, 0}).Rec(37, {1}).Rec(39, {2, 0, 0x0000FF, 0}).Rec(37, {2});
+    e.Rec(46, {100, 100, 400, 400, 400, 250, 250, 100}); // chord over the top-right quarter
+    e.Rec(38, {3, 0, 20, 0, 0xFFFFFF}).Rec(37, {3});
+    e.Rec(45, {600, 100, 900, 400, 900, 250, 750, 100}); // arc, white, 20 units wide
+    e.Rec(37, {1});
+    auto square = [&](int x) {
+        std::initializer_list<int64_t> twice = {0,
+                                                0,
+                                                0,
+                                                0,
+                                                8,
+                                                x | 600 << 16,
+                                                (x + 300) | 600 << 16,
+                                                (x + 300) | 900 << 16,
+                                                x | 900 << 16,
+                                                x | 600 << 16,
+                                                (x + 300) | 600 << 16,
+                                                (x + 300) | 900 << 16,
+                                                x | 900 << 16};
+        e.Rec(86, twice); // Polygon16 going round twice
+    };
+    e.Rec(19, {1});
+    square(100);
+    e.Rec(19, {2});
+    square(600);
+    for (int32_t size : {100, 200}) {
+        const auto b = Render(e.File(), size);
+        SCOPED_TRACE(size);
+        EXPECT_EQ(At(*b, 34, 16), Red);
+        EXPECT_EQ(At(*b, 30, 20), Black);
+        EXPECT_GT(Count(*b, 80, 10, 90, 20, White), 0);
+        EXPECT_EQ(At(*b, 75, 25), Black);
+        EXPECT_EQ(At(*b, 25, 75), Black); // alternate: wound twice is outside
+        EXPECT_EQ(At(*b, 75, 75), Red);   // winding: inside
+    }
+}
+
 TEST(EmfReader, SizesAndDamage) {
     const auto m = Load(EmfScene());
     EXPECT_EQ(m->Kind(), mkEmf);
