@@ -180,6 +180,16 @@ private:
         P.drawPath(s);
     }
 
+    // Open figures go into the path being recorded, or are stroked with the pen.
+    void Outline(const QPainterPath& path) {
+        if (InPath) {
+            Path.addPath(path);
+            return;
+        }
+        Prepare(true, false);
+        P.drawPath(path);
+    }
+
     static QRectF Box(double l, double t, double r, double b) {
         return QRectF(QPointF(l, t), QPointF(r, b)).normalized();
     }
@@ -198,12 +208,7 @@ private:
         if (kind == 0) { // arc
             path.arcMoveTo(box, a0);
             path.arcTo(box, a0, span);
-            if (InPath) {
-                Path.addPath(path);
-                return;
-            }
-            Prepare(true, false);
-            P.drawPath(path);
+            Outline(path);
             return;
         }
         if (kind == 2)
@@ -227,11 +232,8 @@ private:
         if (closed) {
             path.closeSubpath();
             Shape(path, true);
-        } else if (InPath) {
-            Path.addPath(path);
         } else {
-            Prepare(true, false);
-            P.drawPath(path);
+            Outline(path);
         }
     }
 
@@ -600,14 +602,10 @@ private:
             if (polygon) path.closeSubpath();
             at += n;
         }
-        if (polygon) {
+        if (polygon)
             Shape(path, true);
-        } else if (InPath) {
-            Path.addPath(path);
-        } else {
-            Prepare(true, false);
-            P.drawPath(path);
-        }
+        else
+            Outline(path);
     }
 
     void Emf(uint32_t t, const TParams& r) {
