@@ -59,7 +59,13 @@ void TImageView::PictureChanged() {
 const QImage& TImageView::Image() {
     if (FStale) {
         FStale = false;
-        FImage = FControl.Picture.Graphic() ? PictureImage(*FControl.Picture.Graphic(), FBitmap) : QImage();
+        FImage = QImage();
+        // A picture too large to convert is not drawn; paint events must not end in an exception.
+        try {
+            if (FControl.Picture.Graphic()) FImage = PictureImage(*FControl.Picture.Graphic(), FBitmap);
+        } catch (const std::exception&) {
+            FBitmap.reset();
+        }
     }
     return FImage;
 }

@@ -285,7 +285,12 @@ private:
             return; // a damaged bitmap is left out
         }
         std::unique_ptr<TBitmap> keep;
-        const QImage image = PictureImage(bitmap, keep);
+        QImage image;
+        try {
+            image = PictureImage(bitmap, keep);
+        } catch (const Exception&) {
+            return; // too large to show
+        }
         if (image.isNull()) return;
         Prepare(false, false);
         QRectF from = source;
@@ -787,7 +792,12 @@ private:
 
 void PlayMetafile(const TMetafile& Metafile, QPainter& Painter, const QRectF& Target) {
     if (Metafile.Empty() || Target.isEmpty()) return;
-    TPlayer(Metafile, Painter, Target).Play();
+    // Playing runs inside paint events, which must not end in an exception: a record that fails
+    // ends the picture where it is.
+    try {
+        TPlayer(Metafile, Painter, Target).Play();
+    } catch (const std::exception&) {
+    }
 }
 
 void InstallMetafilePlayer() {

@@ -1,4 +1,5 @@
 #include "host/Bitmap.h"
+#include "host/Limits.h"
 #include "picture/Registrations.h"
 #include "qt/MainWindow.h"
 #include "qt/MetafilePlayer.h"
@@ -140,6 +141,19 @@ TEST_F(ViewerWindow, ShowsMetafilesAtTheDisplayedSize) {
     EXPECT_EQ(shot.pixel(left + side / 2, top + 3 * side / 4), qRgb(0, 0, 0));
     EXPECT_EQ(shot.pixel(left + side / 2, top + side / 2 - 2), qRgb(0, 255, 0)); // a sharp edge
     EXPECT_EQ(shot.pixel(left + side / 2, top + side / 2 + 1), qRgb(0, 0, 0));
+}
+
+TEST_F(ViewerWindow, APictureTooLargeToConvertIsNotDrawnAndNothingFails) {
+    TBitmap b;
+    b.SetPixelFormat(pf4bit);
+    b.SetSize(300, 300);
+    b.SaveToFile(dir.Path("big.bmp"));
+    SetPixelBufferLimit(100 << 10); // loads (45 KB) but cannot become 32-bit (360 KB)
+    Start({dir.Path("big.bmp")});
+    EXPECT_EQ(window->Form().ViewState.ImageWidth, 300);
+    EXPECT_TRUE(window->ImageView().Image().isNull());
+    EXPECT_EQ(Grab().pixel(10, 10), qRgb(0, 0, 0));
+    SetPixelBufferLimit(DefaultPixelBufferLimit);
 }
 
 TEST(ViewerWindowParts, FilterTextAndKeys) {
