@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the metafile reader and plays whatever loads into a small bitmap.
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
+#include "host/Limits.h"
 #include "host/Metafile.h"
 #include "host/Stream.h"
 #include "qt/MetafilePlayer.h"
@@ -22,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
         return new QGuiApplication(argc, argv); // lives for the whole run
     }();
     (void)application;
+    SetPixelBufferLimit(8 << 20); // keeps each input fast; the limit itself is tested elsewhere
     TMemoryStream stream(Data, Size);
     TMetafile metafile;
     try {
