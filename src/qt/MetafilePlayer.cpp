@@ -154,18 +154,25 @@ private:
 
     QTransform Total() const { return S.World * PageTransform(); }
 
-    // Prepares the painter for drawing in logical coordinates.
-    void Prepare(bool pen, bool brush) {
+    // Prepares the painter for drawing in logical coordinates; answers false when the records have
+    // made a mapping that cannot be drawn with (not finite, flat, or scaling past any screen).
+    bool Prepare(bool pen, bool brush) {
+        const QTransform total = Total();
+        const double scale = std::sqrt(std::fabs(total.determinant()));
+        if (!std::isfinite(scale) || scale < 1e-9 || scale > 1e6 || !std::isfinite(total.dx()) ||
+            !std::isfinite(total.dy()))
+            return false;
         P.resetTransform();
         if (S.Clip)
             P.setClipPath(*S.Clip);
         else
             P.setClipping(false);
-        P.setTransform(Total());
+        P.setTransform(total);
         P.setPen(pen ? S.Pen.Pen : QPen(Qt::NoPen));
         P.setBrush(brush ? S.Brush.Brush : QBrush(Qt::NoBrush));
         P.setBackgroundMode(S.OpaqueBk ? Qt::OpaqueMode : Qt::TransparentMode);
         P.setBackground(S.BkColor);
+        return true;
     }
 
     // Shapes go into the path while one is being recorded, else onto the target.
@@ -174,7 +181,7 @@ private:
             Path.addPath(shape);
             return;
         }
-        Prepare(true, filled);
+        if (!Prepare(true, filled)) return;
         QPainterPath s = shape;
         s.setFillRule(S.Fill);
         P.drawPath(s);
@@ -186,8 +193,7 @@ private:
             Path.addPath(path);
             return;
         }
-        Prepare(true, false);
-        P.drawPath(path);
+        if (Prepare(true, false)) P.drawPath(path);
     }
 
     static QRectF Box(double l, double t, double r, double b) {
@@ -242,18 +248,20 @@ private:
             if (Path.elementCount() == 0) Path.moveTo(S.Position);
             Path.lineTo(to);
         } else {
-            Prepare(true, false);
-            P.drawLine(S.Position, to);
+            if (Prepare(true, false)) P.drawLine(S.Position, to);
         }
         S.Position = to;
     }
 
     void Text(QPointF at, const QString& text, const std::optional<QRectF>& opaqueBox) {
-        Prepare(false, false);
+        if (!Prepare(false, false)) return;
         QFont font = S.Font.Font;
         const double height = std::max(1.0, std::fabs(S.Font.FontHeight));
-        font.setPixelSize(
-            int(std::clamp(std::lround(height), 1L, 2000L))); // no giant glyphs from a damaged record
+        // Glyphs larger than any screen come only from damaged records; they are left out.
+        const QTransform& t = P.transform();
+        const double shown = height * std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
+        if (height > 2000 || shown > 4000) return;
+        font.setPixelSize(int(std::lround(height)));
         P.setFont(font);
         const QFontMetricsF fm(font);
         if (opaqueBox) P.fillRect(*opaqueBox, S.BkColor);
@@ -291,8 +299,7 @@ private:
         } catch (const Exception&) {
             return; // too large to show
         }
-        if (image.isNull()) return;
-        Prepare(false, false);
+        if (image.isNull() || !Prepare(false, false)) return;
         QRectF from = source;
         // Rows of a bottom-up bitmap are counted from its last row in the records.
         if (from.isEmpty()) from = QRectF(0, 0, image.width(), image.height());
@@ -736,10 +743,9 @@ private:
         case 63:
         case 64: { // FillPath, StrokeAndFillPath, StrokePath
             InPath = false;
-            Prepare(t != 62, t != 64);
             QPainterPath path = Path;
             path.setFillRule(S.Fill);
-            P.drawPath(path);
+            if (Prepare(t != 62, t != 64)) P.drawPath(path);
             Path = QPainterPath();
             break;
         }
