@@ -275,8 +275,10 @@ private:
         P.translate(at);
         if (S.Font.Escapement != 0) P.rotate(-S.Font.Escapement / 10);
         if (S.OpaqueBk && !opaqueBox) P.fillRect(QRectF(dx, dy - fm.ascent(), width, fm.height()), S.BkColor);
-        P.setPen(S.TextColor);
-        P.drawText(QPointF(dx, dy), text);
+        // Drawn as glyph outlines: the rasteriser then fills them like any shape, at any mapping.
+        QPainterPath glyphs;
+        glyphs.addText(QPointF(dx, dy), font, text);
+        P.fillPath(glyphs, S.TextColor);
         P.restore();
         if (updateCP) S.Position = at + QPointF(horizontal == 2 ? -width : width, 0);
     }
