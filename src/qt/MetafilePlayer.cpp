@@ -184,6 +184,10 @@ private:
         if (!Prepare(true, filled)) return;
         QPainterPath s = shape;
         s.setFillRule(S.Fill);
+        // The gaps of a hatch show the background colour while the background mode is opaque.
+        const Qt::BrushStyle style = S.Brush.Brush.style();
+        if (filled && S.OpaqueBk && style >= Qt::HorPattern && style <= Qt::DiagCrossPattern)
+            P.fillPath(s, S.BkColor);
         P.drawPath(s);
     }
 

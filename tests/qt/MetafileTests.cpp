@@ -116,6 +116,7 @@ TEST(WmfPlayer, SceneAtTwoSizes) {
         const int hatch = Count(*b, 45, 65, 55, 88, Green);
         EXPECT_GT(hatch, 0);
         EXPECT_LT(hatch, Count(*b, 45, 65, 55, 88, Green) + Count(*b, 45, 65, 55, 88, Black));
+        EXPECT_EQ(Count(*b, 45, 65, 55, 88, White), 0);   // transparent background: the gaps stay black
         EXPECT_GT(Count(*b, 58, 90, 100, 100, White), 0); // the text
         EXPECT_EQ(At(*b, 93, 20), Red);
         EXPECT_EQ(At(*b, 98, 20), Green);
@@ -265,6 +266,7 @@ TEST(EmfPlayer, MappingModesChordsArcsAndFillModes) {
                                                 x | 900 << 16};
         e.Rec(86, twice); // Polygon16 going round twice
     };
+    e.Rec(39, {4, 2, 0x00FF00, 4}).Rec(37, {4}).Rec(43, {450, 450, 550, 550}).Rec(37, {2}); // opaque hatch
     e.Rec(19, {1});
     square(100);
     e.Rec(19, {2});
@@ -276,8 +278,11 @@ TEST(EmfPlayer, MappingModesChordsArcsAndFillModes) {
         EXPECT_EQ(At(*b, 30, 20), Black);
         EXPECT_GT(Count(*b, 80, 10, 90, 20, White), 0);
         EXPECT_EQ(At(*b, 75, 25), Black);
-        EXPECT_EQ(At(*b, 25, 75), Black); // alternate: wound twice is outside
-        EXPECT_EQ(At(*b, 75, 75), Red);   // winding: inside
+        EXPECT_EQ(At(*b, 25, 75), Black);               // alternate: wound twice is outside
+        EXPECT_EQ(At(*b, 75, 75), Red);                 // winding: inside
+        EXPECT_GT(Count(*b, 46, 46, 54, 54, White), 0); // the hatch's gaps in the background colour
+        EXPECT_GT(Count(*b, 46, 46, 54, 54, Green), 0);
+        EXPECT_EQ(Count(*b, 46, 46, 54, 54, Black), 0);
     }
 }
 
