@@ -6,23 +6,13 @@
 #include "host/Stream.h"
 #include "qt/MetafilePlayer.h"
 
-#include <QGuiApplication>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     using namespace ferronel;
-    static QGuiApplication* application = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "metafile_fuzzer";
-        static char* argv[] = {name, nullptr};
-        qt::InstallMetafilePlayer();
-        return new QGuiApplication(argc, argv); // lives for the whole run
-    }();
-    (void)application;
+    qt::InstallOffscreenMetafilePlayer();
     SetPixelBufferLimit(8 << 20); // keeps each input fast; the limit itself is tested elsewhere
     TMemoryStream stream(Data, Size);
     TMetafile metafile;

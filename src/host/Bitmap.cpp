@@ -119,6 +119,16 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
     Changed(this);
 }
 
+bool TBitmap::AnyFourthByteSet() const {
+    if (FPixelFormat != pf32bit) return false;
+    for (int32_t y = 0; y < FHeight; ++y) {
+        const uint8_t* row = ScanLine(y);
+        for (int32_t x = 0; x < FWidth; ++x)
+            if (row[4 * x + 3] != 0) return true;
+    }
+    return false;
+}
+
 uint8_t* TBitmap::ScanLine(int32_t Row) {
     if (Row < 0 || Row >= FHeight) throw EInvalidGraphicOperation("Scan line index out of range");
     return FPixels.data() + size_t(Row) * FRowBytes;

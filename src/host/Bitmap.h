@@ -44,6 +44,9 @@ public:
 
     TAlphaFormat AlphaFormat() const { return FAlphaFormat; }
     void SetAlphaFormat(TAlphaFormat Value) { FAlphaFormat = Value; }
+    // Whether a 32-bit bitmap has a pixel whose fourth byte is not 0 (readers use it to tell
+    // opacity from bytes a writer left empty).
+    bool AnyFourthByteSet() const;
     TColor TransparentColor() const { return FTransparentColor; }
     void SetTransparentColor(TColor Value) { FTransparentColor = Value; }
 

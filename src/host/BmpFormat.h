@@ -33,6 +33,11 @@ HPALETTE ReadDibColorTable(TStream& Stream, const TDibHeader& Header);
 // that holds the pixels as stored. Compressed data ends at DataEnd.
 void ReadDibPixels(TStream& Stream, const TDibHeader& Header, TBitmap& Bitmap, int64_t DataEnd);
 
+// A whole device-independent bitmap at the stream position: header, colour table and pixels, which
+// start at PixelOffset when that lies after the colour table and inside the stream (writers get it
+// wrong often enough), else right after the table.
+void ReadDib(TStream& Stream, TBitmap& Bitmap, bool IconImage, int64_t PixelOffset = -1);
+
 // A whole bitmap file: file header, info header, colour table and pixels.
 void ReadBmp(TStream& Stream, TBitmap& Bitmap);
 void WriteBmp(TStream& Stream, const TBitmap& Bitmap);

@@ -203,6 +203,15 @@ HPALETTE ReadDibColorTable(TStream& Stream, const TDibHeader& Header) {
     return CreatePalette(std::move(entries));
 }
 
+void ReadDib(TStream& Stream, TBitmap& Bitmap, bool IconImage, int64_t PixelOffset) {
+    const TDibHeader header = ReadDibHeader(Stream, IconImage);
+    HPALETTE palette = ReadDibColorTable(Stream, header);
+    const int64_t end = Stream.Size();
+    if (PixelOffset >= Stream.Position() && PixelOffset < end) Stream.SetPosition(PixelOffset);
+    ReadDibPixels(Stream, header, Bitmap, end);
+    if (IsIndexedFormat(Bitmap.PixelFormat())) Bitmap.SetPalette(std::move(palette));
+}
+
 void ReadDibPixels(TStream& Stream, const TDibHeader& Header, TBitmap& Bitmap, int64_t DataEnd) {
     const int32_t w = Header.Width, h = Header.Height;
     const uint16_t bits = Header.BitCount;

@@ -103,22 +103,9 @@ void TIcon::LoadFromStream(TStream& Stream) {
     if (best.Png) {
         PngDecoder()(entry, image);
     } else {
-        const TDibHeader header = ReadDibHeader(entry, true);
-        HPALETTE palette = ReadDibColorTable(entry, header);
-        ReadDibPixels(entry, header, image, entry.Size());
-        if (IsIndexedFormat(image.PixelFormat())) image.SetPalette(std::move(palette));
+        ReadDib(entry, image, true);
         // 32-bit images carry their own opacity unless it is all 0; then the AND mask rules.
-        bool ownAlpha = false;
-        if (image.PixelFormat() == pf32bit) {
-            for (int32_t y = 0; y < image.Height() && !ownAlpha; ++y) {
-                const uint8_t* row = image.ScanLine(y);
-                for (int32_t x = 0; x < image.Width(); ++x)
-                    if (row[4 * x + 3] != 0) {
-                        ownAlpha = true;
-                        break;
-                    }
-            }
-        }
+        const bool ownAlpha = image.AnyFourthByteSet();
         image.SetAlphaFormat(ownAlpha ? afDefined : afIgnored);
         if (!ownAlpha) {
             mask.SetPixelFormat(pf1bit);

@@ -19,7 +19,7 @@ struct TQueuedCall {
 
 struct TSyncQueue {
     std::mutex Mutex;
-    std::condition_variable Arrived; // a call was queued
+    std::condition_variable Arrived;  // a call was queued
     std::condition_variable Finished; // a call was run
     std::deque<TQueuedCall*> Calls;
     std::function<void()> Wakeup;
@@ -42,7 +42,8 @@ void SetSynchronizeWakeup(std::function<void()> Wakeup) {
 bool CheckSynchronize(std::chrono::milliseconds Timeout) {
     TSyncQueue& q = Queue();
     std::unique_lock lock(q.Mutex);
-    if (q.Calls.empty() && Timeout.count() > 0) q.Arrived.wait_for(lock, Timeout, [&] { return !q.Calls.empty(); });
+    if (q.Calls.empty() && Timeout.count() > 0)
+        q.Arrived.wait_for(lock, Timeout, [&] { return !q.Calls.empty(); });
     bool ran = false;
     while (!q.Calls.empty()) {
         TQueuedCall* call = q.Calls.front();
@@ -138,9 +139,9 @@ void TSimpleEvent::ResetEvent() {
 bool TSimpleEvent::WaitFor(int TimeoutMs) {
     std::unique_lock lock(FMutex);
     const auto ready = [&] { return FSignalled; };
-    const bool signalled =
-        TimeoutMs < 0 ? (FCondition.wait(lock, ready), true)
-                      : FCondition.wait_for(lock, std::chrono::milliseconds(TimeoutMs), ready);
+    const bool signalled = TimeoutMs < 0
+                               ? (FCondition.wait(lock, ready), true)
+                               : FCondition.wait_for(lock, std::chrono::milliseconds(TimeoutMs), ready);
     if (signalled && FAutoReset) FSignalled = false;
     return signalled;
 }

@@ -6,10 +6,12 @@
 #include "host/Stream.h"
 #include "qt/ImageView.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -287,14 +289,11 @@ private:
         if (updateCP) S.Position = at + QPointF(horizontal == 2 ? -width : width, 0);
     }
 
-    void Bitmap(const std::vector<uint8_t>& dib, const QRectF& dest, const QRectF& source) {
-        TMemoryStream stream(dib);
+    void Bitmap(std::vector<uint8_t> dib, const QRectF& dest, const QRectF& source) {
+        TMemoryStream stream(std::move(dib));
         TBitmap bitmap;
         try {
-            const TDibHeader header = ReadDibHeader(stream, false);
-            HPALETTE palette = ReadDibColorTable(stream, header);
-            ReadDibPixels(stream, header, bitmap, stream.Size());
-            if (IsIndexedFormat(bitmap.PixelFormat())) bitmap.SetPalette(std::move(palette));
+            ReadDib(stream, bitmap, false);
         } catch (const Exception&) {
             return; // a damaged bitmap is left out
         }
@@ -810,6 +809,17 @@ void PlayMetafile(const TMetafile& Metafile, QPainter& Painter, const QRectF& Ta
         TPlayer(Metafile, Painter, Target).Play();
     } catch (const std::exception&) {
     }
+}
+
+void InstallOffscreenMetafilePlayer() {
+    if (!QGuiApplication::instance()) {
+        if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "ferronel";
+        static char* argv[] = {name, nullptr};
+        static QGuiApplication application(argc, argv);
+    }
+    InstallMetafilePlayer();
 }
 
 void InstallMetafilePlayer() {

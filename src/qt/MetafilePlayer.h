@@ -17,5 +17,8 @@ void PlayMetafile(const TMetafile& Metafile, QPainter& Painter, const QRectF& Ta
 
 // Lets TMetafile::Draw play into any bitmap canvas (used by the converter and by tests).
 void InstallMetafilePlayer();
+// The same for programs without a window: makes the application object the painter needs when
+// there is none (offscreen unless a platform was chosen).
+void InstallOffscreenMetafilePlayer();
 
 } // namespace ferronel::qt

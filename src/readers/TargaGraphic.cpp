@@ -171,14 +171,8 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     }
     // 32-bit pixels carry opacity when the descriptor says the image has 8 attribute bits and some
     // pixel is not fully transparent; many writers leave those bytes at 0 and mean nothing by them.
-    if (h.PixelDepth == 32 && (h.Descriptor & 15) == 8) {
-        bool any = false;
-        for (int32_t y = 0; y < height && !any; ++y) {
-            const uint8_t* row = ScanLine(y);
-            for (uint32_t x = 0; x < p.Width && !any; ++x) any = row[4 * x + 3] != 0;
-        }
-        SetAlphaFormat(any ? afDefined : afIgnored);
-    }
+    if (h.PixelDepth == 32 && (h.Descriptor & 15) == 8)
+        SetAlphaFormat(AnyFourthByteSet() ? afDefined : afIgnored);
     EndProgress();
 }
 

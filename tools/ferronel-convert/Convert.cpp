@@ -11,9 +11,6 @@
 #include "qt/MetafilePlayer.h"
 #include "readers/TargaGraphic.h"
 
-#include <QGuiApplication>
-#include <cstdlib>
-
 #include <ostream>
 
 namespace ferronel {
@@ -27,18 +24,6 @@ const char* PixelFormatName(TPixelFormat f) {
     static const char* const names[] = {"pfDevice", "pf1bit",  "pf4bit",  "pf8bit",  "pf15bit",
                                         "pf16bit",  "pf24bit", "pf32bit", "pfCustom"};
     return f <= pfCustom ? names[f] : "?";
-}
-
-// Metafiles are played with the window system's painter, offscreen: it needs an application object.
-void PrepareMetafilePlayer() {
-    if (!QGuiApplication::instance()) {
-        if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "ferronel-convert";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication application(argc, argv);
-    }
-    qt::InstallMetafilePlayer();
 }
 
 } // namespace
@@ -86,7 +71,7 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
         TPicture picture;
         picture.LoadFromFile(input);
         TGraphic& graphic = *picture.Graphic();
-        if (dynamic_cast<TMetafile*>(&graphic)) PrepareMetafilePlayer();
+        if (dynamic_cast<TMetafile*>(&graphic)) qt::InstallOffscreenMetafilePlayer();
         if (info) {
             const auto* bitmap = dynamic_cast<const TBitmap*>(&graphic);
             Out << "class: " << graphic.ClassType()->Name << "\nwidth: " << graphic.Width()
@@ -94,21 +79,23 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
                 << "\npixel format: " << (bitmap ? PixelFormatName(bitmap->PixelFormat()) : "-") << "\n";
             return 0;
         }
-        TBitmap bitmap;
+        // Bitmap files keep a bitmap's own format; anything else is rendered.
+        auto copy = [&](TBitmap& target) {
+            if (auto* source = dynamic_cast<TBitmap*>(&graphic))
+                target.Assign(*source);
+            else
+                RenderToBitmap(graphic, target);
+        };
         if (outputKind == "tga") {
             TTargaGraphic targa;
-            if (auto* source = dynamic_cast<TBitmap*>(&graphic))
-                targa.Assign(*source);
-            else
-                RenderToBitmap(graphic, targa);
+            copy(targa);
             targa.SaveToFile(Args[1]);
         } else if (outputKind == "bmp") {
-            if (auto* source = dynamic_cast<TBitmap*>(&graphic))
-                bitmap.Assign(*source);
-            else
-                RenderToBitmap(graphic, bitmap);
+            TBitmap bitmap;
+            copy(bitmap);
             bitmap.SaveToFile(Args[1]);
         } else {
+            TBitmap bitmap;
             RenderToBitmap(graphic, bitmap);
             TFileStream stream(Args[1], fmCreate);
             WritePam(stream, bitmap);
