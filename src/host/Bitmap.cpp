@@ -1,6 +1,6 @@
 #include "host/Bitmap.h"
 
-#include "host/BmpFormat.h"
+#include "host/formats/BmpFormat.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"

@@ -3,8 +3,8 @@
 #include "host/Bitmap.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"
-#include "host/Icon.h"
-#include "host/Metafile.h"
+#include "host/formats/Icon.h"
+#include "host/formats/Metafile.h"
 
 namespace ferronel {
 

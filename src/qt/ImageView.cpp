@@ -1,6 +1,6 @@
 #include "qt/ImageView.h"
 
-#include "host/Metafile.h"
+#include "host/formats/Metafile.h"
 #include "host/RenderBitmap.h"
 #include "qt/MetafilePlayer.h"
 

@@ -1,6 +1,6 @@
 #include "qt/MetafilePlayer.h"
 
-#include "host/BmpFormat.h"
+#include "host/formats/BmpFormat.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
 #include "host/Stream.h"

@@ -4,7 +4,7 @@
 // count inside a record is checked against the record's size.
 #pragma once
 
-#include "host/Metafile.h"
+#include "host/formats/Metafile.h"
 
 #include <QRectF>
 

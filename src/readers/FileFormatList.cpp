@@ -3,11 +3,11 @@
 #include "host/Bitmap.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"
-#include "host/Icon.h"
-#include "host/Metafile.h"
+#include "host/formats/Icon.h"
+#include "host/formats/Metafile.h"
 #include "host/Picture.h"
 #include "readers/ReaderStrings.h"
-#include "readers/TargaGraphic.h"
+#include "readers/formats/TargaGraphic.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #include "host/Bitmap.h"
-#include "host/Icon.h"
-#include "host/Metafile.h"
+#include "host/formats/Icon.h"
+#include "host/formats/Metafile.h"
 #include "host/Picture.h"
 #include "picture/Registrations.h"
-#include "readers/TargaGraphic.h"
+#include "readers/formats/TargaGraphic.h"
 
 #include <gtest/gtest.h>
 

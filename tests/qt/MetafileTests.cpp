@@ -1,6 +1,6 @@
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
-#include "host/Metafile.h"
+#include "host/formats/Metafile.h"
 #include "host/Stream.h"
 #include "qt/MetafilePlayer.h"
 #include "support/Bitmaps.h"

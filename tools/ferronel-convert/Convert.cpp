@@ -3,13 +3,13 @@
 #include "host/Bitmap.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
-#include "host/Metafile.h"
+#include "host/formats/Metafile.h"
 #include "host/Picture.h"
 #include "host/RenderBitmap.h"
 #include "host/Stream.h"
 #include "picture/Registrations.h"
 #include "qt/MetafilePlayer.h"
-#include "readers/TargaGraphic.h"
+#include "readers/formats/TargaGraphic.h"
 
 #include <ostream>
 

@@ -1,6 +1,6 @@
 // Writes a bitmap as a Windows bitmap file: 40-byte info header (a version 4 header when the fourth
 // byte is opacity), colour table for indexed formats, rows bottom-up.
-#include "host/BmpFormat.h"
+#include "host/formats/BmpFormat.h"
 
 #include "host/Exceptions.h"
 #include "host/Stream.h"

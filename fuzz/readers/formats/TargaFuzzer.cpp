@@ -2,7 +2,7 @@
 #include "host/Exceptions.h"
 #include "host/Limits.h"
 #include "host/Stream.h"
-#include "readers/TargaGraphic.h"
+#include "readers/formats/TargaGraphic.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "host/Icon.h"
+#include "host/formats/Icon.h"
 
 #include "host/Canvas.h"
 #include "host/Exceptions.h"

@@ -1,6 +1,6 @@
 #include "host/Exceptions.h"
 #include "host/Stream.h"
-#include "readers/TargaGraphic.h"
+#include "readers/formats/TargaGraphic.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Device-independent bitmap decoding: headers of every generation, colour tables, uncompressed rows
 // in 1 to 32 bits, bit-field masks and the two run-length encodings.
-#include "host/BmpFormat.h"
+#include "host/formats/BmpFormat.h"
 
 #include "host/Exceptions.h"
 #include "host/Format.h"

@@ -1,7 +1,7 @@
 // Decoding a 24-megapixel (6000 x 4000) run-length encoded 24-bit Targa file from memory with this
 // reader and with stb_image, in the same run. Build with -DFERRONEL_BENCH=ON (needs libstb-dev).
 #include "host/Stream.h"
-#include "readers/TargaGraphic.h"
+#include "readers/formats/TargaGraphic.h"
 
 #include <benchmark/benchmark.h>
 #include <stb/stb_image.h>

@@ -1,4 +1,4 @@
-#include "readers/Decoder.h"
+#include "readers/decoders/Decoder.h"
 
 namespace ferronel {
 

@@ -1,4 +1,4 @@
-#include "host/Metafile.h"
+#include "host/formats/Metafile.h"
 
 #include "host/Exceptions.h"
 #include "host/Format.h"

@@ -3,7 +3,7 @@
 // stops at the end of the source bytes or of the destination, whichever comes first.
 #pragma once
 
-#include "readers/Decoder.h"
+#include "readers/decoders/Decoder.h"
 
 namespace ferronel {
 

@@ -1,5 +1,5 @@
 // Windows bitmap files: the 14-byte file header in front of a device-independent bitmap.
-#include "host/BmpFormat.h"
+#include "host/formats/BmpFormat.h"
 
 #include "host/Exceptions.h"
 #include "host/Stream.h"

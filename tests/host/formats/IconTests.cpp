@@ -1,5 +1,5 @@
 #include "host/Exceptions.h"
-#include "host/Icon.h"
+#include "host/formats/Icon.h"
 #include "host/Stream.h"
 #include "support/Bytes.h"
 

@@ -1,7 +1,7 @@
 // Reading icon files: the directory, the choice of image and each image's colour bitmap and mask.
-#include "host/Icon.h"
+#include "host/formats/Icon.h"
 
-#include "host/BmpFormat.h"
+#include "host/formats/BmpFormat.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"

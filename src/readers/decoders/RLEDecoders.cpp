@@ -1,4 +1,4 @@
-#include "readers/RLEDecoders.h"
+#include "readers/decoders/RLEDecoders.h"
 
 #include <algorithm>
 #include <cstring>

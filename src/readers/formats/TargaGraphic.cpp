@@ -1,8 +1,8 @@
-#include "readers/TargaGraphic.h"
+#include "readers/formats/TargaGraphic.h"
 
 #include "host/Stream.h"
 #include "host/StreamWindow.h"
-#include "readers/RLEDecoders.h"
+#include "readers/decoders/RLEDecoders.h"
 #include "readers/ReaderStrings.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
 // Runs each run-length decoder over arbitrary bytes into a destination of exactly the size asked
 // for: the first byte picks the decoder, the next two the number of units.
-#include "readers/RLEDecoders.h"
+#include "readers/decoders/RLEDecoders.h"
 
 #include <cstddef>
 #include <cstdint>
