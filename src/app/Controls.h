@@ -14,9 +14,9 @@ namespace ferronel::app {
 
 class TMenuItem {
 public:
-    TMenuItem(std::string Name, std::string Caption, std::string ShortCut = "", bool Enabled = true)
-        : Name(std::move(Name)), Caption(std::move(Caption)), ShortCut(std::move(ShortCut)),
-          Enabled(Enabled) {}
+    TMenuItem(std::string AName, std::string ACaption, std::string AShortCut = "", bool AEnabled = true)
+        : Name(std::move(AName)), Caption(std::move(ACaption)), ShortCut(std::move(AShortCut)),
+          Enabled(AEnabled) {}
 
     std::string Name;
     std::string Caption;  // "-" for a separator

@@ -118,10 +118,13 @@ protected:
     void EndProgress();
 
     uint32_t BasePosition = 0;
-    TStream* Stream = nullptr; // not owned
+    // The stream a reader keeps between calls (not owned); a parameter named Stream does not hide it.
+    TStream* Stream() const { return FStream; }
+    void SetStream(TStream* Value) { FStream = Value; }
     TRect ProgressRect;
 
 private:
+    TStream* FStream = nullptr;
     std::unique_ptr<TColorManager> FColorManager;
     TImageProperties FImageProperties;
 };
