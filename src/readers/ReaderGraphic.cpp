@@ -1,5 +1,6 @@
 #include "readers/ReaderGraphic.h"
 
+#include "host/CheckedSize.h"
 #include "host/Exceptions.h"
 #include "host/Picture.h"
 #include "host/Stream.h"
@@ -32,6 +33,14 @@ void TReaderGraphic::Assign(const TObject& Source) {
     if (const auto* reader = dynamic_cast<const TReaderGraphic*>(&Source))
         FImageProperties = reader->FImageProperties;
     TBitmap::Assign(Source);
+}
+
+void TReaderGraphic::BeginLoad(TStream& Stream) {
+    FreeImage();
+    SetPalette(nullptr);
+    SetAlphaFormat(afIgnored);
+    SetTransparentColor(0);
+    BasePosition = CheckedCast<uint32_t>(Stream.Position());
 }
 
 void TReaderGraphic::StartProgress(const std::string& Message) {

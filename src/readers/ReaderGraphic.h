@@ -111,6 +111,9 @@ public:
     const TImageProperties& ImageProperties() const { return FImageProperties; }
 
 protected:
+    // The start of every load: the previous picture's pixels, palette and opacity go, and
+    // BasePosition becomes the stream position, so one object reads a second file as a fresh one.
+    void BeginLoad(TStream& Stream);
     // The load skeleton's progress reports: a phase starts with a message, rows advance the band,
     // the phase ends.
     void StartProgress(const std::string& Message);

@@ -29,6 +29,8 @@ inline constexpr const char* gesExtraCompressedData =
 inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
 inline constexpr const char* gesUnknownCriticalChunk =
     "Cannot load PNG image. Unexpected but critical chunk detected.";
+inline constexpr const char* gesTargaTooLarge =
+    "Cannot save image. A TGA file holds at most 65535 x 65535 pixels; this picture is %d x %d.";
 
 // Progress
 inline constexpr const char* gesPreparing = "Preparing...";

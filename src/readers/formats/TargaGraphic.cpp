@@ -1,11 +1,13 @@
 #include "readers/formats/TargaGraphic.h"
 
+#include "host/ByteReader.h"
+#include "host/CheckedSize.h"
 #include "host/Stream.h"
 #include "host/StreamWindow.h"
-#include "readers/decoders/RLEDecoders.h"
 #include "readers/ReaderStrings.h"
+#include "readers/decoders/RLEDecoders.h"
 
-#include <cstring>
+#include <array>
 #include <vector>
 
 namespace ferronel {
@@ -14,58 +16,80 @@ using namespace readers;
 
 namespace {
 
-constexpr size_t HeaderSize = 18;
-constexpr uint8_t TopDownBit = 0x20;
+const char* const TargaLabel = "TGA";
 
-struct TTargaHeader {
-    uint8_t IDLength, ColorMapType, ImageType;
-    uint16_t ColorMapLength;
-    uint8_t ColorMapEntrySize;
-    uint16_t Width, Height;
-    uint8_t PixelDepth, Descriptor;
-
-    explicit TTargaHeader(const uint8_t* b)
-        : IDLength(b[0]), ColorMapType(b[1]), ImageType(b[2]), ColorMapLength(uint16_t(b[5] | b[6] << 8)),
-          ColorMapEntrySize(b[7]), Width(uint16_t(b[12] | b[13] << 8)), Height(uint16_t(b[14] | b[15] << 8)),
-          PixelDepth(b[16]), Descriptor(b[17]) {}
-    bool Grey() const { return ImageType == 3 || ImageType == 11; }
-    bool Compressed() const { return ImageType >= 9 && ImageType <= 11; }
-};
-
-bool IsDepth(uint8_t d) { return d == 8 || d == 15 || d == 16 || d == 24 || d == 32; }
-
-TTargaHeader ReadHeader(TStream& Stream) {
-    uint8_t bytes[HeaderSize];
-    Stream.ReadBuffer(bytes, HeaderSize);
-    return TTargaHeader(bytes);
+bool IsPixelDepth(uint8_t Depth) {
+    return Depth == 8 || Depth == 15 || Depth == 16 || Depth == 24 || Depth == 32;
 }
+bool IsColorMapEntrySize(uint8_t Size) { return Size == 15 || Size == 16 || Size == 24 || Size == 32; }
+bool IsImageType(uint8_t Type) { return Type <= ttGray || (Type >= ttRLEColorMapped && Type <= ttRLEGray); }
 
 } // namespace
 
-bool TTargaGraphic::CanLoad(TStream& Stream) const {
-    const int64_t position = Stream.Position();
-    if (Stream.Size() - position <= int64_t(HeaderSize)) return false;
-    uint8_t b[HeaderSize];
-    Stream.ReadBuffer(b, HeaderSize);
-    Stream.SetPosition(position);
-    const TTargaHeader h(b);
-    const uint8_t t = h.ImageType;
-    return (t <= 3 || (t >= 9 && t <= 11)) && h.ColorMapType <= 1 &&
-           (h.ColorMapEntrySize == 15 || h.ColorMapEntrySize == 16 || h.ColorMapEntrySize == 24 ||
-            h.ColorMapEntrySize == 32) &&
-           IsDepth(h.PixelDepth);
+TTargaHeader TTargaHeader::Parse(std::span<const uint8_t, Size> Bytes) {
+    TByteReader r(Bytes);
+    TTargaHeader h;
+    h.IDLength = r.U8();
+    h.ColorMapType = r.U8();
+    h.ImageType = r.U8();
+    h.FirstColorMapEntry = r.U16LE();
+    h.ColorMapLength = r.U16LE();
+    h.ColorMapEntrySize = r.U8();
+    h.XOrigin = r.U16LE();
+    h.YOrigin = r.U16LE();
+    h.Width = r.U16LE();
+    h.Height = r.U16LE();
+    h.PixelDepth = r.U8();
+    h.Descriptor = r.U8();
+    return h;
 }
 
-bool TTargaGraphic::LoadImageProperties(TStream& Stream, uint32_t ImageIndex) {
-    TReaderGraphic::LoadImageProperties(Stream, ImageIndex);
-    const TTargaHeader h = ReadHeader(Stream);
+void TTargaHeader::Serialize(std::span<uint8_t, Size> Bytes) const {
+    uint8_t* p = Bytes.data();
+    p[0] = IDLength;
+    p[1] = ColorMapType;
+    p[2] = ImageType;
+    StoreU16LE(p + 3, FirstColorMapEntry);
+    StoreU16LE(p + 5, ColorMapLength);
+    p[7] = ColorMapEntrySize;
+    StoreU16LE(p + 8, XOrigin);
+    StoreU16LE(p + 10, YOrigin);
+    StoreU16LE(p + 12, Width);
+    StoreU16LE(p + 14, Height);
+    p[16] = PixelDepth;
+    p[17] = Descriptor;
+}
+
+THeaderCheck CheckTargaHeader(const TTargaHeader& Header) {
+    THeaderCheck check;
+    check.Load = IsPixelDepth(Header.PixelDepth);
+    if (!check.Load) check.Refusal = Format(gesInvalidColorFormat, {TargaLabel});
+    check.CanLoad = check.Load && IsImageType(Header.ImageType) && Header.ColorMapType <= tmPresent &&
+                    IsColorMapEntrySize(Header.ColorMapEntrySize);
+    return check;
+}
+
+bool TTargaGraphic::CanLoad(TStream& Stream) const {
+    // More than the header must remain: a header alone holds no picture.
+    std::array<uint8_t, TTargaHeader::Size + 1> bytes;
+    if (!PeekBytes(Stream, bytes.data(), bytes.size())) return false;
+    return CheckTargaHeader(TTargaHeader::Parse(std::span(bytes).first<TTargaHeader::Size>())).CanLoad;
+}
+
+THeaderCheck TTargaGraphic::ReadHeader(TStream& Stream) {
+    TReaderGraphic::LoadImageProperties(Stream, 0);
+    std::array<uint8_t, TTargaHeader::Size> bytes;
+    Stream.ReadBuffer(bytes.data(), bytes.size());
+    FHeader = TTargaHeader::Parse(bytes);
+    const THeaderCheck check = CheckTargaHeader(FHeader);
+
     TImageProperties& p = ImageProperties();
-    p.Width = h.Width;
-    p.Height = h.Height;
+    p.Width = FHeader.Width;
+    p.Height = FHeader.Height;
     p.BitsPerSample = 8;
-    switch (h.PixelDepth) {
+    switch (FHeader.PixelDepth) {
     case 8:
-        p.ColorScheme = h.Grey() ? csGray : csIndexed;
+        p.ColorScheme = FHeader.Gray() ? csGray : csIndexed;
         p.SamplesPerPixel = 1;
         break;
     case 15:
@@ -85,22 +109,21 @@ bool TTargaGraphic::LoadImageProperties(TStream& Stream, uint32_t ImageIndex) {
     default: break;
     }
     p.BitsPerPixel = uint8_t(p.BitsPerSample * p.SamplesPerPixel);
-    p.Compression = h.Compressed() ? cpRLE : cpNone;
-    return true;
+    p.Compression = FHeader.Compressed() ? cpRLE : cpNone;
+    p.BottomUp = !FHeader.TopDown();
+    return check;
 }
 
+bool TTargaGraphic::LoadImageProperties(TStream& Stream, uint32_t) { return ReadHeader(Stream).Load; }
+
 void TTargaGraphic::LoadFromStream(TStream& Stream) {
-    FreeImage();
-    BasePosition = uint32_t(Stream.Position());
-    LoadImageProperties(Stream, 0);
-    Stream.SetPosition(BasePosition);
+    BeginLoad(Stream);
+    const THeaderCheck check = ReadHeader(Stream);
     const TImageProperties& p = ImageProperties();
     ProgressRect = TRect{0, 0, int32_t(p.Width), 1};
     StartProgress(gesPreparing);
-
-    const TTargaHeader h = ReadHeader(Stream);
-    Stream.Seek(h.IDLength, soCurrent);
-    if (!IsDepth(h.PixelDepth)) ReaderErrorFmt(gesInvalidColorFormat, {"TGA"});
+    if (!check.Load) ReaderError(check.Refusal);
+    Stream.Seek(FHeader.IDLength, soCurrent);
 
     TColorManager& cm = ColorManager();
     cm.SetSourceSamplesPerPixel(p.SamplesPerPixel);
@@ -113,24 +136,23 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     SetPixelFormat(cm.PixelFormatFor(true));
 
     // The colour map, when the file has one, stands between the ID and the pixels. A grey file does
-    // not use it, but it is skipped so that the pixels are read from where they start. Entries are
-    // whole bytes: 15-bit entries take two.
-    const size_t mapBytes =
-        h.ColorMapType == 1 ? size_t(h.ColorMapLength) * ((h.ColorMapEntrySize + 7u) / 8) : 0;
-    if (h.Grey()) {
+    // not use it, but it is skipped so that the pixels are read from where they start.
+    const size_t mapBytes = FHeader.ColorMapBytes();
+    if (FHeader.Gray()) {
         SetPalette(cm.MakeGrayPalette(false));
         Stream.Seek(int64_t(mapBytes), soCurrent);
-    } else if (h.ColorMapType == 1) {
+    } else if (FHeader.ColorMapType == tmPresent) {
         std::vector<uint8_t> map(mapBytes);
         Stream.ReadBuffer(map.data(), map.size());
-        switch (h.ColorMapEntrySize) {
-        case 24: SetPalette(cm.MakeColorMapPalette({map}, 0, h.ColorMapLength, true)); break;
-        case 32: SetPalette(cm.MakeColorMapPalette({map}, 1, h.ColorMapLength, true)); break;
+        const uint16_t length = FHeader.ColorMapLength;
+        switch (FHeader.ColorMapEntrySize) {
+        case 24: SetPalette(cm.MakeColorMapPalette({map}, 0, length, true)); break;
+        case 32: SetPalette(cm.MakeColorMapPalette({map}, 1, length, true)); break;
         case 15:
         case 16: {
-            TPaletteEntries entries(std::min<size_t>(h.ColorMapLength, 256));
+            TPaletteEntries entries(std::min<size_t>(length, 256));
             for (size_t i = 0; i < entries.size(); ++i) {
-                const uint32_t v = uint32_t(map[2 * i] | map[2 * i + 1] << 8);
+                const uint32_t v = LoadU16LE(map.data() + 2 * i);
                 entries[i] = {uint8_t((v & 0x7C00) >> 7), uint8_t((v & 0x3E0) >> 2), uint8_t((v & 31) << 3),
                               0};
             }
@@ -142,28 +164,28 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     }
 
     SetSize(int32_t(p.Width), int32_t(p.Height));
-    const size_t pixelBytes = (h.PixelDepth + 1u) / 8;
-    const size_t rowBytes = size_t(p.Width) * pixelBytes;
+    const size_t rowBytes = size_t(p.Width) * FHeader.PixelBytes();
     EndProgress();
     StartProgress(gesTransfering);
 
     const int32_t height = Height();
-    auto targetRow = [&](int32_t i) { return ScanLine((h.Descriptor & TopDownBit) ? i : height - 1 - i); };
-    if (h.ImageType >= 1 && h.ImageType <= 3) {
+    const bool topDown = FHeader.TopDown();
+    auto targetRow = [&](int32_t i) { return ScanLine(topDown ? i : height - 1 - i); };
+    if (FHeader.Uncompressed()) {
         for (int32_t i = 0; i < height; ++i) {
             Stream.ReadBuffer(targetRow(i), rowBytes);
             RowProgress(uint32_t(i));
         }
-    } else if (h.Compressed()) {
+    } else if (FHeader.Compressed()) {
         // Rows are decoded from a window over the stream; each row takes what its packets use and
         // the next starts right after, however the packets fall.
-        TTargaRLEDecoder decoder(h.PixelDepth);
+        TTargaRLEDecoder decoder(FHeader.PixelDepth);
         TStreamWindow window(Stream);
         for (int32_t i = 0; i < height; ++i) {
             const size_t available = window.Ensure(2 * rowBytes);
             const uint8_t* source = window.Data();
             uint8_t* dest = targetRow(i);
-            decoder.Decode(source, dest, int32_t(available), int32_t(p.Width));
+            decoder.Decode(source, dest, CheckedCast<int32_t>(available), int32_t(p.Width));
             window.Consume(size_t(source - window.Data()));
             RowProgress(uint32_t(i));
         }
@@ -171,7 +193,7 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     }
     // 32-bit pixels carry opacity when the descriptor says the image has 8 attribute bits and some
     // pixel is not fully transparent; many writers leave those bytes at 0 and mean nothing by them.
-    if (h.PixelDepth == 32 && (h.Descriptor & 15) == 8)
+    if (FHeader.PixelDepth == 32 && (FHeader.Descriptor & tdAttributeBits) == 8)
         SetAlphaFormat(AnyFourthByteSet() ? afDefined : afIgnored);
     EndProgress();
 }
@@ -179,6 +201,9 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
 void TTargaGraphic::SaveToStream(TStream& Stream) { SaveToStream(Stream, true); }
 
 void TTargaGraphic::SaveToStream(TStream& Stream, bool Compressed) {
+    // The header stores 16-bit sizes; say so before anything starts or is written.
+    if (Width() > 0xFFFF || Height() > 0xFFFF)
+        throw EInvalidGraphic(Format(gesTargaTooLarge, {Width(), Height()}));
     ProgressRect = TRect{0, 0, Width(), 1};
     StartProgress(gesPreparing);
     // The rows are written from a copy when the format has to change, so saving leaves the picture
@@ -198,20 +223,19 @@ void TTargaGraphic::SaveToStream(TStream& Stream, bool Compressed) {
         return;
     }
     const bool alpha = b == 4 && AlphaFormat() == afDefined;
-    uint8_t header[HeaderSize] = {};
-    header[1] = b == 1 ? 1 : 0;
-    header[2] = uint8_t(b == 1 ? (Compressed ? 9 : 1) : (Compressed ? 10 : 2));
-    header[5] = 0; // 256 entries
-    header[6] = 1;
-    header[7] = 24;
-    header[12] = uint8_t(Width());
-    header[13] = uint8_t(Width() >> 8);
-    header[14] = uint8_t(Height());
-    header[15] = uint8_t(Height() >> 8);
-    header[16] = uint8_t(b * 8);
-    header[17] = uint8_t(TopDownBit | (alpha ? 8 : 0));
-    if (Width() > 0xFFFF || Height() > 0xFFFF) ReaderErrorFmt(gesInvalidImage, {"TGA"});
-    Stream.WriteBuffer(header, HeaderSize);
+    TTargaHeader h;
+    h.ColorMapType = b == 1 ? tmPresent : tmNone;
+    h.ImageType = b == 1 ? (Compressed ? ttRLEColorMapped : ttColorMapped)
+                         : (Compressed ? ttRLETrueColor : ttTrueColor);
+    h.ColorMapLength = 256;
+    h.ColorMapEntrySize = 24;
+    h.Width = uint16_t(Width());
+    h.Height = uint16_t(Height());
+    h.PixelDepth = uint8_t(b * 8);
+    h.Descriptor = uint8_t(tdTopDown | (alpha ? 8 : 0));
+    std::array<uint8_t, TTargaHeader::Size> header;
+    h.Serialize(header);
+    Stream.WriteBuffer(header.data(), header.size());
     if (b == 1) {
         uint8_t map[256 * 3] = {};
         const TPaletteEntries& palette = source->EffectivePalette();

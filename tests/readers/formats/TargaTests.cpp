@@ -145,6 +145,62 @@ TEST(TargaReader, OpacityOnlyWhenTheFileDeclaresIt) {
     EXPECT_EQ(Load(undeclared.Data)->AlphaFormat(), afIgnored);
 }
 
+TEST(TargaReader, ASecondFileInTheSameObjectKeepsNothingOfTheFirst) {
+    TBytes withAlpha = Header(2, 1, 1, 32, 0x28);
+    withAlpha.U8({1, 2, 3, 128});
+    TBytes mapped = Header(1, 1, 1, 8, 0, 1, 2, 24);
+    mapped.U8({10, 20, 30, 40, 50, 60, 1});
+    TBytes plain = Header(2, 1, 1, 24);
+    plain.U8({7, 8, 9});
+
+    TTargaGraphic t;
+    for (const TBytes* first : {&withAlpha, &mapped}) {
+        TMemoryStream a(first->Data), b(plain.Data);
+        t.LoadFromStream(a);
+        t.LoadFromStream(b);
+        EXPECT_EQ(t.AlphaFormat(), afIgnored);
+        EXPECT_EQ(t.Palette(), nullptr);
+        EXPECT_EQ(Row(t, 0, 3), (Bytes{7, 8, 9}));
+    }
+}
+
+TEST(TargaReader, PropertiesComeFromTheOneHeaderRead) {
+    TBytes file = Header(11, 5, 4, 8, 0x20);
+    file.U8({0x80, 0});
+    TMemoryStream s(file.Data);
+    TTargaGraphic t;
+    EXPECT_TRUE(t.LoadImageProperties(s, 0));
+    const TImageProperties& p = t.ImageProperties();
+    EXPECT_EQ(p.ColorScheme, csGray);
+    EXPECT_EQ(p.Compression, cpRLE);
+    EXPECT_FALSE(p.BottomUp);
+    EXPECT_EQ(p.Width, 5u);
+    // A depth the loader refuses is refused here too, not answered true.
+    TMemoryStream bad(Header(2, 1, 1, 12).Data);
+    EXPECT_FALSE(t.LoadImageProperties(bad, 0));
+}
+
+TEST(TargaWriter, TooLargeForTheHeaderIsRefusedBeforeAnythingStarts) {
+    TTargaGraphic t;
+    t.SetPixelFormat(pf8bit);
+    t.SetSize(65536, 1);
+    int starts = 0, ends = 0;
+    t.OnProgress = [&](TObject*, TProgressStage stage, uint8_t, bool, const TRect&, const std::string&) {
+        starts += stage == psStarting;
+        ends += stage == psEnding;
+    };
+    TMemoryStream s;
+    try {
+        t.SaveToStream(s);
+        FAIL();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_NE(e.Message().find("65536 x 1"), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(starts, 0);
+    EXPECT_EQ(ends, 0);
+    EXPECT_EQ(s.Size(), 0);
+}
+
 TEST(TargaWriter, SavedFilesReadBackTheSame) {
     for (TPixelFormat f : {pf8bit, pf24bit, pf15bit, pf32bit, pf4bit, pf16bit}) {
         TTargaGraphic t;
