@@ -1,18 +1,22 @@
 #include "host/formats/Metafile.h"
 
+#include "host/ByteReader.h"
+#include "host/CheckedSize.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"
 #include "host/Stream.h"
+#include "host/formats/EmfRecords.h"
+#include "host/formats/WmfRecords.h"
 
-#include <cstring>
+#include <algorithm>
+#include <array>
+#include <cstdlib>
 
 namespace ferronel {
 
 namespace {
 
 const char* const SInvalidMetafile = "Metafile is not valid (%s)";
-constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
-constexpr uint32_t EmfSignature = 0x464D4520;
 constexpr uint64_t MaxMetafileBytes = uint64_t(256) << 20;
 
 TMetafile::TPlayer& Player() {
@@ -20,16 +24,117 @@ TMetafile::TPlayer& Player() {
     return player;
 }
 
-uint16_t U16(const std::vector<uint8_t>& d, size_t at) { return uint16_t(d[at] | d[at + 1] << 8); }
-int16_t S16(const std::vector<uint8_t>& d, size_t at) { return int16_t(U16(d, at)); }
-uint32_t U32(const std::vector<uint8_t>& d, size_t at) {
-    return uint32_t(U16(d, at)) | uint32_t(U16(d, at + 2)) << 16;
+[[noreturn]] void Invalid(const std::string& why) {
+    throw EInvalidGraphic(Format(SInvalidMetafile, {why.c_str()}));
 }
-int32_t S32(const std::vector<uint8_t>& d, size_t at) { return int32_t(U32(d, at)); }
 
-[[noreturn]] void Invalid(const char* why) { throw EInvalidGraphic(Format(SInvalidMetafile, {why})); }
+TRect ReadRect32(TByteReader& r) {
+    TRect rect;
+    rect.Left = r.S32LE();
+    rect.Top = r.S32LE();
+    rect.Right = r.S32LE();
+    rect.Bottom = r.S32LE();
+    return rect;
+}
+
+TWmfPlaceableHeader ReadPlaceableHeader(TByteReader& r) {
+    TWmfPlaceableHeader h;
+    h.Key = r.U32LE();
+    h.Handle = r.U16LE();
+    h.Left = r.S16LE();
+    h.Top = r.S16LE();
+    h.Right = r.S16LE();
+    h.Bottom = r.S16LE();
+    h.Inch = r.U16LE();
+    h.Reserved = r.U32LE();
+    h.Checksum = r.U16LE();
+    return h;
+}
+
+TWmfHeader ReadWmfHeader(TByteReader& r) {
+    TWmfHeader h;
+    h.FileType = r.U16LE();
+    h.HeaderWords = r.U16LE();
+    h.Version = r.U16LE();
+    h.FileWords = r.U32LE();
+    h.NumberOfObjects = r.U16LE();
+    h.MaxRecordWords = r.U32LE();
+    h.NumberOfMembers = r.U16LE();
+    return h;
+}
+
+TEmfHeader ReadEmfHeader(TByteReader& r) {
+    TEmfHeader h;
+    h.Type = r.U32LE();
+    h.HeaderSize = r.U32LE();
+    h.Bounds = ReadRect32(r);
+    h.Frame = ReadRect32(r);
+    h.Signature = r.U32LE();
+    h.Version = r.U32LE();
+    h.FileSize = r.U32LE();
+    h.RecordCount = r.U32LE();
+    h.Handles = r.U16LE();
+    h.Reserved = r.U16LE();
+    h.DescriptionLength = r.U32LE();
+    h.DescriptionOffset = r.U32LE();
+    h.PaletteEntries = r.U32LE();
+    h.DevicePixelsX = r.S32LE();
+    h.DevicePixelsY = r.S32LE();
+    h.DeviceMillimetresX = r.S32LE();
+    h.DeviceMillimetresY = r.S32LE();
+    return h;
+}
 
 } // namespace
+
+TMetafileHeader TMetafileHeader::Parse(std::span<const uint8_t> Head) {
+    TMetafileHeader h;
+    const std::span<const uint8_t> bytes = Head.first(std::min(Head.size(), PeekSize));
+    TByteReader r(bytes);
+    if (bytes.size() >= 4 && LoadU32LE(bytes.data()) == TWmfPlaceableHeader::KeyValue) {
+        // A placeable file too short for both headers stays of no kind; the check says why.
+        h.Placeable = true;
+        if (!r.Has(TWmfPlaceableHeader::Size + TWmfHeader::Size)) return h;
+        h.PlaceableHeader = ReadPlaceableHeader(r);
+        h.WmfHeader = ReadWmfHeader(r);
+        h.Kind = mkWmf;
+    } else if (bytes.size() >= TEmfHeader::Size && LoadU32LE(bytes.data()) == EMR_HEADER &&
+               LoadU32LE(bytes.data() + 40) == TEmfHeader::SignatureValue) {
+        h.EmfHeader = ReadEmfHeader(r);
+        h.Kind = mkEmf;
+    } else if (bytes.size() >= TWmfHeader::Size) {
+        const TWmfHeader wmf = ReadWmfHeader(r);
+        if ((wmf.FileType == 1 || wmf.FileType == 2) && wmf.HeaderWords == 9) {
+            h.WmfHeader = wmf;
+            h.Kind = mkWmf;
+        }
+    }
+    return h;
+}
+
+TMetafileCheck CheckMetafileHeader(const TMetafileHeader& Header, uint64_t FileSize) {
+    auto refuse = [](const char* why) { return TMetafileCheck{false, why}; };
+    if (FileSize < TWmfHeader::Size) return refuse("too short");
+    if (FileSize > MaxMetafileBytes) return refuse("larger than 256 MB");
+    if (Header.Placeable) {
+        if (Header.Kind == mkNone) return refuse("too short");
+        if (Header.PlaceableHeader.Inch == 0) return refuse("no units per inch");
+        return {true, {}};
+    }
+    if (Header.Kind == mkEmf) {
+        if (Header.EmfHeader.HeaderSize < TEmfHeader::Size || Header.EmfHeader.HeaderSize > FileSize)
+            return refuse("header");
+        return {true, {}};
+    }
+    if (Header.Kind == mkWmf) return {true, {}};
+    return refuse("unknown header");
+}
+
+bool MetafileDibInfoFits(std::span<const uint8_t> Info) {
+    if (Info.size() < 4) return false;
+    const uint32_t headerSize = LoadU32LE(Info.data());
+    return headerSize >= 12 && headerSize <= Info.size();
+}
 
 void TMetafile::SetPlayer(TPlayer P) { Player() = std::move(P); }
 
@@ -49,44 +154,74 @@ void TMetafile::SetSize(int64_t W, int64_t H) {
 
 void TMetafile::SaveToStream(TStream& Stream) { Stream.WriteBuffer(FData.data(), FData.size()); }
 
+namespace {
+
+// The headers at the stream position and the size from there to the end; the position stays.
+TMetafileCheck PeekHeader(TStream& Stream, TMetafileHeader& Header, uint64_t& Size) {
+    const int64_t remaining = Stream.Size() - Stream.Position();
+    Size = remaining > 0 ? uint64_t(remaining) : 0;
+    std::array<uint8_t, TMetafileHeader::PeekSize> head{};
+    const size_t count = size_t(std::min<uint64_t>(Size, head.size()));
+    if (!PeekBytes(Stream, head.data(), count)) Size = 0;
+    Header = TMetafileHeader::Parse(std::span(head).first(count));
+    return CheckMetafileHeader(Header, Size);
+}
+
+} // namespace
+
+bool TMetafile::CanLoad(TStream& Stream) {
+    TMetafileHeader header;
+    uint64_t size = 0;
+    return PeekHeader(Stream, header, size).Load;
+}
+
 void TMetafile::LoadFromStream(TStream& Stream) {
-    const int64_t size = Stream.Size() - Stream.Position();
-    if (size < 18) Invalid("too short");
-    if (uint64_t(size) > MaxMetafileBytes) Invalid("larger than 256 MB");
+    TMetafileHeader header;
+    uint64_t size = 0;
+    const TMetafileCheck check = PeekHeader(Stream, header, size);
+    if (!check.Load) Invalid(check.Refusal);
     FKind = mkNone;
     FRecords.clear();
+    FBounds = TRect{};
+    FInch = 0;
     FData.resize(size_t(size));
     Stream.ReadBuffer(FData.data(), FData.size());
-    if (U32(FData, 0) == PlaceableKey) {
-        if (FData.size() < 22 + 18) Invalid("too short");
-        FBounds = TRect{S16(FData, 6), S16(FData, 8), S16(FData, 10), S16(FData, 12)};
-        FInch = U16(FData, 14);
-        if (FInch == 0) Invalid("no units per inch");
-        ParseWmf(22);
-    } else if (U32(FData, 0) == 1 && FData.size() >= 88 && U32(FData, 40) == EmfSignature) {
-        ParseEmf();
-    } else if ((U16(FData, 0) == 1 || U16(FData, 0) == 2) && U16(FData, 2) == 9) {
-        ParseWmf(0);
-    } else {
-        Invalid("unknown header");
-    }
+    if (header.Kind == mkEmf)
+        ParseEmf(header.EmfHeader);
+    else
+        ParseWmf(header);
     Changed(this);
 }
 
-void TMetafile::ParseWmf(size_t Start) {
-    size_t at = Start + size_t(U16(FData, Start + 2)) * 2; // header size in words
+void TMetafile::ParseWmf(const TMetafileHeader& Header) {
+    size_t start = 0;
+    if (Header.Placeable) {
+        const TWmfPlaceableHeader& p = Header.PlaceableHeader;
+        FBounds = TRect{p.Left, p.Top, p.Right, p.Bottom};
+        FInch = p.Inch;
+        start = TWmfPlaceableHeader::Size;
+    }
+    const uint64_t first = CheckedAdd(start, CheckedMul(Header.WmfHeader.HeaderWords, 2));
+    TByteReader r(FData);
+    r.Seek(size_t(std::min<uint64_t>(first, FData.size())));
     bool haveExtent = FInch != 0;
-    while (at + 6 <= FData.size()) {
-        const uint64_t words = U32(FData, at);
-        const uint16_t function = U16(FData, at + 4);
-        if (words < 3 || at + words * 2 > FData.size()) Invalid("a record runs past the end");
-        FRecords.push_back({function, uint32_t(at + 6), uint32_t(words * 2 - 6)});
-        if (function == 0) break;
-        if (!haveExtent && function == 0x020C && words >= 5) { // the first window extent sizes a plain file
-            FBounds = TRect{0, 0, S16(FData, at + 8), S16(FData, at + 6)};
-            haveExtent = true;
+    while (r.Has(6)) {
+        const size_t at = r.Position();
+        const uint32_t words = r.U32LE();
+        const uint16_t function = r.U16LE();
+        const uint64_t bytes = CheckedMul(words, 2);
+        if (words < 3 || bytes > FData.size() - at) Invalid("a record runs past the end");
+        const TMetafileRecord record{function, uint32_t(at + 6), uint32_t(bytes - 6)};
+        FRecords.push_back(record);
+        if (function == META_EOF) break;
+        if (!haveExtent && function == META_SETWINDOWEXT) {
+            // The first window extent sizes a plain file.
+            if (const auto extent = DecodeWmfPoint(Parameters(record))) {
+                FBounds = TRect{0, 0, extent->X, extent->Y};
+                haveExtent = true;
+            }
         }
-        at += size_t(words) * 2;
+        r.Seek(size_t(at + bytes));
     }
     if (!haveExtent) Invalid("no size");
     const int64_t w = int64_t(FBounds.Right) - FBounds.Left, h = int64_t(FBounds.Bottom) - FBounds.Top;
@@ -94,24 +229,24 @@ void TMetafile::ParseWmf(size_t Start) {
     FKind = mkWmf;
 }
 
-void TMetafile::ParseEmf() {
-    const uint32_t headerSize = U32(FData, 4);
-    if (headerSize < 88 || headerSize > FData.size()) Invalid("header");
-    const TRect bounds{S32(FData, 8), S32(FData, 12), S32(FData, 16), S32(FData, 20)};
-    FBounds = TRect{S32(FData, 24), S32(FData, 28), S32(FData, 32), S32(FData, 36)};
-    DevicePixelsX = S32(FData, 72);
-    DevicePixelsY = S32(FData, 76);
-    DeviceMillimetresX = S32(FData, 80);
-    DeviceMillimetresY = S32(FData, 84);
-    size_t at = 0;
-    while (at + 8 <= FData.size()) {
-        const uint32_t type = U32(FData, at), size = U32(FData, at + 4);
+void TMetafile::ParseEmf(const TEmfHeader& Header) {
+    FBounds = Header.Frame;
+    DevicePixelsX = Header.DevicePixelsX;
+    DevicePixelsY = Header.DevicePixelsY;
+    DeviceMillimetresX = Header.DeviceMillimetresX;
+    DeviceMillimetresY = Header.DeviceMillimetresY;
+    // The header is the first record.
+    TByteReader r(FData);
+    while (r.Has(8)) {
+        const size_t at = r.Position();
+        const uint32_t type = r.U32LE(), size = r.U32LE();
         if (size < 8 || size % 4 != 0 || size > FData.size() - at) Invalid("a record runs past the end");
         FRecords.push_back({type, uint32_t(at + 8), size - 8});
-        if (type == 14) break; // end of file
-        at += size;
+        if (type == EMR_EOF) break;
+        r.Seek(at + size);
     }
     // The frame (0.01 mm, inclusive) at 96 dots per inch; without a frame, the device bounds.
+    const TRect& bounds = Header.Bounds;
     const int64_t fw = int64_t(FBounds.Right) - FBounds.Left, fh = int64_t(FBounds.Bottom) - FBounds.Top;
     if (fw > 0 && fh > 0)
         SetSize((fw * 96 + 1270) / 2540, (fh * 96 + 1270) / 2540);
