@@ -3,13 +3,18 @@
 #include "host/Bitmap.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
-#include "host/formats/Metafile.h"
+#include "host/Format.h"
 #include "host/Picture.h"
 #include "host/RenderBitmap.h"
 #include "host/Stream.h"
+#include "host/formats/Metafile.h"
 #include "picture/Registrations.h"
 #include "qt/MetafilePlayer.h"
 #include "readers/formats/TargaGraphic.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
 
 #include <ostream>
 
@@ -17,7 +22,7 @@ namespace ferronel {
 
 namespace {
 
-const char* const Usage = "usage: ferronel-convert INPUT OUTPUT   (OUTPUT ends in .bmp, .pam or .tga)\n"
+const char* const Usage = "usage: ferronel-convert INPUT OUTPUT   (OUTPUT ends in .bmp, .png, .pam or .tga)\n"
                           "       ferronel-convert --info INPUT\n";
 
 const char* PixelFormatName(TPixelFormat f) {
@@ -26,28 +31,59 @@ const char* PixelFormatName(TPixelFormat f) {
     return f <= pfCustom ? names[f] : "?";
 }
 
+// The PAM and PNG writers give the same pixels: a 32-bit copy read row by row as R, G, B, A, where
+// A is the bitmap's own only when it carries opacity (otherwise the fourth byte means nothing).
+struct TRgbaSource {
+    explicit TRgbaSource(const TBitmap& Bitmap) {
+        Pixels.Assign(Bitmap);
+        Pixels.SetPixelFormat(pf32bit);
+        Alpha = Pixels.AlphaFormat() == afDefined;
+    }
+    void Row(int32_t Y, uint8_t* Target) const {
+        const uint8_t* s = Pixels.ScanLine(Y);
+        for (int32_t x = 0; x < Pixels.Width(); ++x, s += 4, Target += 4) {
+            Target[0] = s[2];
+            Target[1] = s[1];
+            Target[2] = s[0];
+            Target[3] = Alpha ? s[3] : 255;
+        }
+    }
+    TBitmap Pixels;
+    bool Alpha = false;
+};
+
 } // namespace
 
 void WritePam(TStream& Stream, const TBitmap& Bitmap) {
-    TBitmap rgba;
-    rgba.Assign(Bitmap);
-    rgba.SetPixelFormat(pf32bit);
-    const bool alpha = rgba.AlphaFormat() == afDefined;
-    const std::string header = "P7\nWIDTH " + std::to_string(rgba.Width()) + "\nHEIGHT " +
-                               std::to_string(rgba.Height()) +
+    const TRgbaSource source(Bitmap);
+    const std::string header = "P7\nWIDTH " + std::to_string(source.Pixels.Width()) + "\nHEIGHT " +
+                               std::to_string(source.Pixels.Height()) +
                                "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     Stream.WriteBuffer(header.data(), header.size());
-    std::vector<uint8_t> row(size_t(rgba.Width()) * 4);
-    for (int32_t y = 0; y < rgba.Height(); ++y) {
-        const uint8_t* s = rgba.ScanLine(y);
-        for (int32_t x = 0; x < rgba.Width(); ++x) {
-            row[4 * size_t(x)] = s[4 * x + 2];
-            row[4 * size_t(x) + 1] = s[4 * x + 1];
-            row[4 * size_t(x) + 2] = s[4 * x];
-            row[4 * size_t(x) + 3] = alpha ? s[4 * x + 3] : 255;
-        }
+    std::vector<uint8_t> row(size_t(source.Pixels.Width()) * 4);
+    for (int32_t y = 0; y < source.Pixels.Height(); ++y) {
+        source.Row(y, row.data());
         Stream.WriteBuffer(row.data(), row.size());
     }
+}
+
+void WritePng(TStream& Stream, const TBitmap& Bitmap) {
+    const TRgbaSource source(Bitmap);
+    // RGBX keeps an opaque picture free of an alpha channel in the file.
+    QImage image(source.Pixels.Width(), source.Pixels.Height(),
+                 source.Alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+    if (image.isNull())
+        throw EOutOfResources(Format("Not enough memory for a %d x %d picture",
+                                     {source.Pixels.Width(), source.Pixels.Height()}));
+    for (int32_t y = 0; y < source.Pixels.Height(); ++y) source.Row(y, image.scanLine(y));
+    // Encoded in memory, then written through the stream like every other output, so that a write
+    // that fails says so in the same words.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image)) throw EInOutError("PNG encoding failed: " + writer.errorString().toStdString());
+    Stream.WriteBuffer(bytes.constData(), size_t(bytes.size()));
 }
 
 int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err) {
@@ -60,7 +96,12 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
     std::string outputKind;
     if (!info) {
         outputKind = AsciiLowerCase(ExtractPictureExtension(Args[1]));
-        if (outputKind != "bmp" && outputKind != "pam" && outputKind != "tga") {
+        if (outputKind.empty()) {
+            Err << "ferronel-convert: " << Args[1] << ": no extension to choose the output format by\n"
+                << Usage;
+            return 2;
+        }
+        if (outputKind != "bmp" && outputKind != "png" && outputKind != "pam" && outputKind != "tga") {
             Err << "ferronel-convert: cannot write ." << outputKind << " files\n" << Usage;
             return 2;
         }
@@ -78,6 +119,12 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
                 << "\nheight: " << graphic.Height()
                 << "\npixel format: " << (bitmap ? PixelFormatName(bitmap->PixelFormat()) : "-") << "\n";
             return 0;
+        }
+        // Every writer would make a file no reader accepts; nothing is opened before this.
+        if (graphic.Width() <= 0 || graphic.Height() <= 0) {
+            Err << input << ": the picture is empty (" << graphic.Width() << " x " << graphic.Height()
+                << "); nothing written\n";
+            return 1;
         }
         // Bitmap files keep a bitmap's own format; anything else is rendered.
         auto copy = [&](TBitmap& target) {
@@ -98,7 +145,10 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
             TBitmap bitmap;
             RenderToBitmap(graphic, bitmap);
             TFileStream stream(Args[1], fmCreate);
-            WritePam(stream, bitmap);
+            if (outputKind == "png")
+                WritePng(stream, bitmap);
+            else
+                WritePam(stream, bitmap);
         }
         return 0;
     } catch (const Exception& e) {

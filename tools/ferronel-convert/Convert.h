@@ -17,5 +17,7 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
 
 // Writes a bitmap as a PAM file (8-bit RGB_ALPHA; opaque unless the bitmap carries opacity).
 void WritePam(TStream& Stream, const TBitmap& Bitmap);
+// Writes a bitmap as a PNG file with the same pixels as WritePam (RGBA, or RGB when opaque).
+void WritePng(TStream& Stream, const TBitmap& Bitmap);
 
 } // namespace ferronel
