@@ -191,8 +191,10 @@ bool TMainWindow::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TMainWindow::wheelEvent(QWheelEvent* Event) {
+    // Horizontal tilts and a touchpad's begin and end events carry no vertical turn; the form's
+    // handler would take them for a step of zero and reload the picture.
     const int delta = Event->angleDelta().y();
-    Run([&] { FForm->FormMouseWheel(delta); });
+    if (delta != 0) Run([&] { FForm->FormMouseWheel(delta); });
     Event->ignore(); // not marked handled
 }
 

@@ -1,14 +1,15 @@
 #include "host/Bitmap.h"
-#include "host/Limits.h"
 #include "picture/Registrations.h"
 #include "qt/MainWindow.h"
 #include "qt/MetafilePlayer.h"
+#include "support/LimitGuard.h"
 #include "support/MetafileBuilder.h"
 #include "support/TestData.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,36 @@ TEST_F(ViewerWindow, KeysPageThroughTheFolderAndZoom) {
     EXPECT_EQ(form.ViewState.ZoomPercent, zoomed * 2);
 }
 
+TEST_F(ViewerWindow, OnlyAVerticalWheelTurnStepsThroughTheFolder) {
+    const std::string first = SolidPicture(dir, "1.bmp", 40, 20, 0, 0, 255);
+    SolidPicture(dir, "2.bmp", 40, 20, 0, 255, 0);
+    Start({first});
+    app::TForm1& form = window->Form();
+    Key(Qt::Key_Minus, Qt::KeypadModifier); // leaves "To fit" for 400 %
+    ASSERT_EQ(form.ViewState.ZoomPercent, 400);
+    // A reload would now show a picture of another size, and would reset the zoom.
+    SolidPicture(dir, "1.bmp", 30, 10, 255, 255, 255);
+    auto wheel = [&](QPoint angle, Qt::ScrollPhase phase) {
+        QWheelEvent event(QPointF(5, 5), window->mapToGlobal(QPointF(5, 5)), QPoint(), angle, Qt::NoButton,
+                          Qt::NoModifier, phase, false);
+        QApplication::sendEvent(window.get(), &event); // a sent wheel event is not passed to parents
+        QApplication::processEvents();
+    };
+    wheel({120, 0}, Qt::NoScrollPhase); // a tilt to the side
+    wheel({0, 0}, Qt::ScrollBegin);     // a touchpad gesture starts and ends
+    wheel({0, 0}, Qt::ScrollEnd);
+    EXPECT_EQ(form.ViewState.CurrentIndex, 0);
+    EXPECT_EQ(form.ViewState.ImageWidth, 40);
+    EXPECT_EQ(form.ViewState.ZoomPercent, 400);
+    EXPECT_FALSE(form.ofit1->Checked);
+    EXPECT_EQ(window->ErrorBox(), nullptr);
+
+    wheel({0, -120}, Qt::NoScrollPhase); // turned towards the user: the next picture
+    EXPECT_EQ(form.ViewState.CurrentIndex, 1);
+    const int cw = form.Window.ClientWidth, ch = form.Window.ClientHeight;
+    EXPECT_EQ(Grab().pixel(cw / 2, ch / 2), qRgb(0, 255, 0));
+}
+
 TEST_F(ViewerWindow, ErrorsAreShownAndTheViewerGoesOn) {
     dir.Write("picture.xyz", {1, 2, 3});
     Start({dir.Path("picture.xyz")});
@@ -148,12 +179,11 @@ TEST_F(ViewerWindow, APictureTooLargeToConvertIsNotDrawnAndNothingFails) {
     b.SetPixelFormat(pf4bit);
     b.SetSize(300, 300);
     b.SaveToFile(dir.Path("big.bmp"));
-    SetPixelBufferLimit(100 << 10); // loads (45 KB) but cannot become 32-bit (360 KB)
+    const test::TPixelBufferLimitGuard limit(100 << 10); // loads (45 KB) but cannot become 32-bit (360 KB)
     Start({dir.Path("big.bmp")});
     EXPECT_EQ(window->Form().ViewState.ImageWidth, 300);
     EXPECT_TRUE(window->ImageView().Image().isNull());
     EXPECT_EQ(Grab().pixel(10, 10), qRgb(0, 0, 0));
-    SetPixelBufferLimit(DefaultPixelBufferLimit);
 }
 
 TEST(ViewerWindowParts, FilterTextAndKeys) {
