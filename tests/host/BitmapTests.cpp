@@ -3,6 +3,7 @@
 #include "host/Limits.h"
 
 #include "support/Bitmaps.h"
+#include "support/LimitGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -34,10 +35,12 @@ TEST(Bitmap, SizesPastTheLimitAreRefusedBeforeAllocation) {
     TBitmap b;
     b.SetPixelFormat(pf24bit);
     EXPECT_THROW(b.SetSize(100000, 100000), EInvalidGraphic); // 30 GB
-    SetPixelBufferLimit(1000);
-    EXPECT_THROW(b.SetSize(20, 20), EInvalidGraphic); // 1280 bytes
-    b.SetSize(10, 10);                                // 320 bytes
-    SetPixelBufferLimit(DefaultPixelBufferLimit);
+    {
+        const test::TPixelBufferLimitGuard limit(1000);
+        EXPECT_THROW(b.SetSize(20, 20), EInvalidGraphic); // 1280 bytes
+        b.SetSize(10, 10);                                // 320 bytes
+    }
+    EXPECT_EQ(PixelBufferLimit(), DefaultPixelBufferLimit);
     EXPECT_THROW(b.SetSize(-1, 5), EInvalidGraphic);
     EXPECT_EQ(b.Width(), 10);
 }
