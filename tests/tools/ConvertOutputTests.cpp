@@ -104,5 +104,23 @@ TEST(ConvertOutput, AnEmptyPictureIsRefusedInEveryFormat) {
     EXPECT_NE(out.find("width: 0\nheight: 0\n"), std::string::npos);
 }
 
+TEST(ConvertOutput, InfoAddsTheHeaderFactsAReaderFound) {
+    std::string out;
+    ASSERT_EQ(Convert({"--info", DataPath("tga/im-rgba32r.tga")}, &out), 0);
+    EXPECT_EQ(out, "class: TTargaGraphic\nwidth: 29\nheight: 17\npixel format: pf32bit\n"
+                   "colour scheme: csRGBA\nbits per sample: 8\nsamples per pixel: 4\nbits per pixel: 32\n"
+                   "compression: cpRLE\norientation: bottom-up\n");
+    ASSERT_EQ(Convert({"--info", DataPath("tga/im-rgb16.tga")}, &out), 0);
+    EXPECT_NE(
+        out.find("\ncolour scheme: csRGB\nbits per sample: 5\nsamples per pixel: 3\nbits per pixel: 15\n"
+                 "compression: cpNone\n"),
+        std::string::npos)
+        << out;
+    ASSERT_EQ(Convert({"--info", DataPath("tga/im-rgb24-topdown.tga")}, &out), 0);
+    EXPECT_NE(out.find("\norientation: top-down\n"), std::string::npos) << out;
+    ASSERT_EQ(Convert({"--info", DataPath("tga/im-cmap8.tga")}, &out), 0);
+    EXPECT_NE(out.find("\ncolour scheme: csIndexed\n"), std::string::npos) << out;
+}
+
 } // namespace
 } // namespace ferronel

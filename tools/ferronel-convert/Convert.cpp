@@ -10,6 +10,7 @@
 #include "host/formats/Metafile.h"
 #include "picture/Registrations.h"
 #include "qt/MetafilePlayer.h"
+#include "readers/PropertyNames.h"
 #include "readers/formats/TargaGraphic.h"
 
 #include <QBuffer>
@@ -51,6 +52,15 @@ struct TRgbaSource {
     TBitmap Pixels;
     bool Alpha = false;
 };
+
+void PrintImageProperties(const TImageProperties& P, std::ostream& Out) {
+    Out << "colour scheme: " << ColorSchemeName(P.ColorScheme)
+        << "\nbits per sample: " << unsigned(P.BitsPerSample)
+        << "\nsamples per pixel: " << unsigned(P.SamplesPerPixel)
+        << "\nbits per pixel: " << unsigned(P.BitsPerPixel)
+        << "\ncompression: " << CompressionSchemeName(P.Compression)
+        << "\norientation: " << (P.BottomUp ? "bottom-up" : "top-down") << "\n";
+}
 
 } // namespace
 
@@ -118,6 +128,8 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
             Out << "class: " << graphic.ClassType()->Name << "\nwidth: " << graphic.Width()
                 << "\nheight: " << graphic.Height()
                 << "\npixel format: " << (bitmap ? PixelFormatName(bitmap->PixelFormat()) : "-") << "\n";
+            if (const auto* reader = dynamic_cast<const TReaderGraphic*>(&graphic))
+                PrintImageProperties(reader->ImageProperties(), Out);
             return 0;
         }
         // Every writer would make a file no reader accepts; nothing is opened before this.
