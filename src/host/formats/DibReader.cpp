@@ -2,11 +2,13 @@
 // in 1 to 32 bits, bit-field masks and the two run-length encodings.
 #include "host/formats/BmpFormat.h"
 
+#include "host/ByteReader.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"
 #include "host/Stream.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <vector>
@@ -17,11 +19,6 @@ namespace {
 
 const char* const SInvalidBitmap = "Bitmap image is not valid";
 const char* const SUnsupportedBitmap = "Unsupported bitmap: %s";
-
-uint32_t GetDWord(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t GetWord(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 [[noreturn]] void Invalid(const std::string& detail) {
     throw EInvalidGraphic(std::string(SInvalidBitmap) + " (" + detail + ")");
@@ -106,70 +103,65 @@ void DecodeRle(const uint8_t* src, size_t size, bool rle4, TBitmap& bitmap) {
 
 } // namespace
 
+namespace {
+
+// Fields of an info header of HeaderSize bytes; the reader holds the bytes after the size field.
+void ParseInfoFields(TByteReader& r, TDibHeader& h) {
+    if (h.Core()) {
+        h.Width = r.U16LE();
+        h.StoredHeight = r.U16LE();
+        h.Planes = r.U16LE();
+        h.BitCount = r.U16LE();
+        return;
+    }
+    // Headers shorter than 40 bytes (OS/2 2.x may stop anywhere) leave the rest at 0.
+    std::array<uint8_t, DibV5HeaderSize - 4> all = {};
+    const size_t stored = std::min(r.Remaining(), all.size());
+    r.Read(all.data(), stored);
+    TByteReader f(all);
+    h.Width = f.S32LE();
+    h.StoredHeight = f.S32LE();
+    h.Planes = f.U16LE();
+    h.BitCount = f.U16LE();
+    h.Compression = f.U32LE();
+    h.ImageSize = f.U32LE();
+    h.XPelsPerMeter = f.S32LE();
+    h.YPelsPerMeter = f.S32LE();
+    h.ColorsUsed = f.U32LE();
+    h.ColorsImportant = f.U32LE();
+    if (!h.Os2()) {
+        if (h.HeaderSize >= DibV2HeaderSize)
+            for (int i = 0; i < 3; ++i) h.Masks[i] = f.U32LE();
+        if (h.HeaderSize >= DibV3HeaderSize) h.Masks[3] = f.U32LE();
+        if (h.HeaderSize >= DibV4HeaderSize) h.ColorSpaceType = f.U32LE();
+    }
+}
+
+} // namespace
+
 TDibHeader ReadDibHeader(TStream& Stream, bool IconImage) {
     TDibHeader h;
     h.HeaderSize = Stream.ReadDWord();
-    uint8_t buf[124] = {};
-    if (h.HeaderSize == 12) {
-        Stream.ReadBuffer(buf + 4, 8);
-        h.Core = true;
-        h.Width = GetWord(buf + 4);
-        h.Height = GetWord(buf + 6);
-        h.BitCount = GetWord(buf + 10);
-    } else if (h.HeaderSize >= 16) {
-        const uint32_t stored = std::min<uint32_t>(h.HeaderSize, sizeof buf);
-        Stream.ReadBuffer(buf + 4, stored - 4);
-        if (h.HeaderSize > stored) Stream.Seek(int64_t(h.HeaderSize - stored), soCurrent);
-        h.Width = int32_t(GetDWord(buf + 4));
-        const int32_t height = int32_t(GetDWord(buf + 8));
-        h.BitCount = GetWord(buf + 14);
-        h.Compression = GetDWord(buf + 16);
-        h.ImageSize = GetDWord(buf + 20);
-        h.ColorsUsed = GetDWord(buf + 32);
-        if (height == INT32_MIN) Invalid("height out of range");
-        h.TopDown = height < 0;
-        h.Height = height < 0 ? -height : height;
-        // OS/2 2.x headers share the first fields but use compression 3 and 4 for other schemes.
-        const bool os2 = h.HeaderSize < 40 || h.HeaderSize == 64;
-        if (os2 && (h.Compression == 3 || h.Compression == 4))
-            throw EInvalidGraphic(
-                Format(SUnsupportedBitmap, {"OS/2 Huffman or 24-bit run-length compression"}));
-        if (h.HeaderSize >= 52 && !os2)
-            for (int i = 0; i < 3; ++i) h.Masks[i] = GetDWord(buf + 40 + 4 * i);
-        if (h.HeaderSize >= 56 && !os2) h.Masks[3] = GetDWord(buf + 52);
-        if (h.HeaderSize == 40 && (h.Compression == BI_BITFIELDS || h.Compression == BI_ALPHABITFIELDS)) {
+    if (h.Core() || h.HeaderSize >= 16) {
+        std::array<uint8_t, DibV5HeaderSize - 4> bytes;
+        const size_t stored = std::min<size_t>(h.HeaderSize, DibV5HeaderSize) - 4;
+        Stream.ReadBuffer(bytes.data(), stored);
+        if (h.HeaderSize > DibV5HeaderSize) Stream.Seek(int64_t(h.HeaderSize - DibV5HeaderSize), soCurrent);
+        TByteReader r(std::span<const uint8_t>(bytes.data(), stored));
+        ParseInfoFields(r, h);
+        if (h.HeaderSize == DibInfoHeaderSize &&
+            (h.Compression == BI_BITFIELDS || h.Compression == BI_ALPHABITFIELDS)) {
             const int count = h.Compression == BI_ALPHABITFIELDS ? 4 : 3;
             for (int i = 0; i < count; ++i) h.Masks[i] = Stream.ReadDWord();
         }
-    } else {
-        Invalid(Format("header size %d", {h.HeaderSize}));
     }
-
-    if (IconImage) h.Height /= 2;
-    if (h.Width <= 0 || h.Height <= 0) Invalid(Format("size %d x %d", {h.Width, h.Height}));
-    switch (h.BitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32: break;
-    default: throw EInvalidGraphic(Format(SUnsupportedBitmap, {Format("%d bits per pixel", {h.BitCount})}));
+    if (h.StoredHeight != INT32_MIN) {
+        h.TopDown = h.StoredHeight < 0;
+        h.Height = h.TopDown ? -h.StoredHeight : h.StoredHeight;
+        if (IconImage) h.Height /= 2;
     }
-    switch (h.Compression) {
-    case BI_RGB: break;
-    case BI_RLE8:
-    case BI_RLE4:
-        if (h.BitCount != (h.Compression == BI_RLE8 ? 8 : 4))
-            Invalid("run-length encoding with a wrong depth");
-        if (h.TopDown) Invalid("run-length encoded rows stored top-down");
-        break;
-    case BI_BITFIELDS:
-    case BI_ALPHABITFIELDS:
-        if (h.BitCount != 16 && h.BitCount != 32) Invalid("bit-field masks with a wrong depth");
-        break;
-    default: throw EInvalidGraphic(Format(SUnsupportedBitmap, {Format("compression %d", {h.Compression})}));
-    }
+    const THeaderCheck check = CheckDibHeader(h);
+    if (!check.Load) throw EInvalidGraphic(check.Refusal);
     if (h.Compression == BI_RGB) {
         // Masks in a newer header mean nothing without the bit-field compression.
         static const uint32_t masks16[4] = {0x7C00, 0x3E0, 0x1F, 0};
@@ -180,13 +172,55 @@ TDibHeader ReadDibHeader(TStream& Stream, bool IconImage) {
     return h;
 }
 
+THeaderCheck CheckDibHeader(const TDibHeader& h) {
+    THeaderCheck c;
+    auto invalid = [&](const std::string& detail) {
+        c.Refusal = std::string(SInvalidBitmap) + " (" + detail + ")";
+        return c;
+    };
+    auto unsupported = [&](const std::string& what) {
+        c.Refusal = Format(SUnsupportedBitmap, {what});
+        return c;
+    };
+    if (!h.Core() && h.HeaderSize < 16) return invalid(Format("header size %d", {h.HeaderSize}));
+    if (h.StoredHeight == INT32_MIN) return invalid("height out of range");
+    if (h.Os2() && (h.Compression == BI_BITFIELDS || h.Compression == BI_JPEG))
+        return unsupported("OS/2 Huffman or 24-bit run-length compression");
+    if (h.Width <= 0 || h.Height <= 0) return invalid(Format("size %d x %d", {h.Width, h.Height}));
+    switch (h.BitCount) {
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
+    default: return unsupported(Format("%d bits per pixel", {h.BitCount}));
+    }
+    switch (h.Compression) {
+    case BI_RGB: break;
+    case BI_RLE8:
+    case BI_RLE4:
+        if (h.BitCount != (h.Compression == BI_RLE8 ? 8 : 4))
+            return invalid("run-length encoding with a wrong depth");
+        if (h.TopDown) return invalid("run-length encoded rows stored top-down");
+        break;
+    case BI_BITFIELDS:
+    case BI_ALPHABITFIELDS:
+        if (h.BitCount != 16 && h.BitCount != 32) return invalid("bit-field masks with a wrong depth");
+        break;
+    default: return unsupported(Format("compression %d", {h.Compression}));
+    }
+    c.Load = c.CanLoad = true;
+    return c;
+}
+
 HPALETTE ReadDibColorTable(TStream& Stream, const TDibHeader& Header) {
-    const uint32_t entrySize = Header.Core ? 3 : 4;
+    const uint32_t entrySize = Header.Core() ? 3 : 4;
     uint64_t count = Header.ColorsUsed;
     if (count == 0 && Header.BitCount <= 8) count = uint64_t(1) << Header.BitCount;
     if (Header.BitCount > 8) {
         // A table beside true-colour pixels is only a display hint; skip it.
-        if (count > 0 && !Header.Core)
+        if (count > 0 && !Header.Core())
             Stream.Seek(int64_t(std::min<uint64_t>(count, 1u << 24) * entrySize), soCurrent);
         return nullptr;
     }
@@ -209,7 +243,8 @@ void ReadDib(TStream& Stream, TBitmap& Bitmap, bool IconImage, int64_t PixelOffs
     const int64_t end = Stream.Size();
     if (PixelOffset >= Stream.Position() && PixelOffset < end) Stream.SetPosition(PixelOffset);
     ReadDibPixels(Stream, header, Bitmap, end);
-    if (IsIndexedFormat(Bitmap.PixelFormat())) Bitmap.SetPalette(std::move(palette));
+    // A true-colour picture read into a bitmap that held an indexed one keeps no palette of it.
+    Bitmap.SetPalette(IsIndexedFormat(Bitmap.PixelFormat()) ? std::move(palette) : nullptr);
 }
 
 void ReadDibPixels(TStream& Stream, const TDibHeader& Header, TBitmap& Bitmap, int64_t DataEnd) {
@@ -269,7 +304,7 @@ void ReadDibPixels(TStream& Stream, const TDibHeader& Header, TBitmap& Bitmap, i
         uint8_t* d = Bitmap.ScanLine(Header.TopDown ? i : h - 1 - i);
         const uint8_t* s = row.data();
         for (int32_t x = 0; x < w; ++x, d += 4) {
-            const uint32_t v = bits == 16 ? GetWord(s + 2 * x) : GetDWord(s + 4 * x);
+            const uint32_t v = bits == 16 ? LoadU16LE(s + 2 * x) : LoadU32LE(s + 4 * x);
             d[0] = blue.Get(v, 0);
             d[1] = green.Get(v, 0);
             d[2] = red.Get(v, 0);

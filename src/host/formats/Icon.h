@@ -4,11 +4,46 @@
 #pragma once
 
 #include "host/Bitmap.h"
+#include "host/HeaderCheck.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
 
 #include <functional>
 #include <memory>
 
 namespace ferronel {
+
+enum TIconResourceType : uint16_t { irIcon = 1, irCursor = 2 };
+
+// The 6-byte directory header of an icon file.
+struct TIconDirHeader {
+    static constexpr size_t Size = 6;
+    uint16_t Reserved = 0;
+    uint16_t Type = irIcon;
+    uint16_t Count = 0; // directory entries that follow
+
+    static TIconDirHeader Parse(std::span<const uint8_t, Size> Bytes);
+};
+
+// One 16-byte directory entry. Its sizes and depth are often 0 or wrong; the image itself says.
+struct TIconDirEntry {
+    static constexpr size_t Size = 16;
+    uint8_t Width = 0; // 0 stands for 256
+    uint8_t Height = 0;
+    uint8_t ColorCount = 0;
+    uint8_t Reserved = 0;
+    uint16_t Planes = 0; // a cursor's hot spot
+    uint16_t BitCount = 0;
+    uint32_t BytesInRes = 0;  // bytes of the image
+    uint32_t ImageOffset = 0; // from the start of the file
+
+    static TIconDirEntry Parse(std::span<const uint8_t, Size> Bytes);
+};
+
+// The one judgement of an icon file's directory, given the bytes the file holds.
+THeaderCheck CheckIconDirectory(const TIconDirHeader& Header, uint64_t FileSize);
 
 class TIcon : public TGraphic {
     FERRONEL_CLASS(TIcon, TGraphic)

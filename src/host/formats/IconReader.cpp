@@ -1,11 +1,12 @@
 // Reading icon files: the directory, the choice of image and each image's colour bitmap and mask.
 #include "host/formats/Icon.h"
 
-#include "host/formats/BmpFormat.h"
+#include "host/ByteReader.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"
 #include "host/Stream.h"
+#include "host/formats/BmpFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -43,10 +44,8 @@ bool Examine(TMemoryStream& file, TCandidate& c) {
         if (!PngDecoder() || c.Size < 24) return false;
         uint8_t ihdr[16];
         file.ReadBuffer(ihdr, 16); // length, "IHDR", width, height
-        const uint64_t w =
-            uint64_t(ihdr[8]) << 24 | uint64_t(ihdr[9]) << 16 | uint64_t(ihdr[10]) << 8 | ihdr[11];
-        const uint64_t h =
-            uint64_t(ihdr[12]) << 24 | uint64_t(ihdr[13]) << 16 | uint64_t(ihdr[14]) << 8 | ihdr[15];
+        const uint64_t w = LoadU32BE(ihdr + 8);
+        const uint64_t h = LoadU32BE(ihdr + 12);
         c.Png = true;
         c.Area = w * h;
         c.Depth = 32;
@@ -66,6 +65,39 @@ bool Examine(TMemoryStream& file, TCandidate& c) {
 
 } // namespace
 
+TIconDirHeader TIconDirHeader::Parse(std::span<const uint8_t, Size> Bytes) {
+    TByteReader r(Bytes);
+    TIconDirHeader h;
+    h.Reserved = r.U16LE();
+    h.Type = r.U16LE();
+    h.Count = r.U16LE();
+    return h;
+}
+
+TIconDirEntry TIconDirEntry::Parse(std::span<const uint8_t, Size> Bytes) {
+    TByteReader r(Bytes);
+    TIconDirEntry e;
+    e.Width = r.U8();
+    e.Height = r.U8();
+    e.ColorCount = r.U8();
+    e.Reserved = r.U8();
+    e.Planes = r.U16LE();
+    e.BitCount = r.U16LE();
+    e.BytesInRes = r.U32LE();
+    e.ImageOffset = r.U32LE();
+    return e;
+}
+
+THeaderCheck CheckIconDirectory(const TIconDirHeader& Header, uint64_t FileSize) {
+    THeaderCheck c;
+    c.Load = Header.Reserved == 0 && (Header.Type == irIcon || Header.Type == irCursor) &&
+             Header.Count != 0 &&
+             TIconDirHeader::Size + uint64_t(Header.Count) * TIconDirEntry::Size <= FileSize;
+    c.CanLoad = c.Load;
+    if (!c.Load) c.Refusal = SInvalidIcon;
+    return c;
+}
+
 void TIcon::SetPngImageDecoder(TPngImageDecoder Decoder) { PngDecoder() = std::move(Decoder); }
 
 void TIcon::LoadFromStream(TStream& Stream) {
@@ -73,23 +105,24 @@ void TIcon::LoadFromStream(TStream& Stream) {
     TMemoryStream file;
     const int64_t start = Stream.Position();
     const int64_t size = Stream.Size() - start;
-    if (size < 6) throw EInvalidGraphic(SInvalidIcon);
+    if (size < int64_t(TIconDirHeader::Size)) throw EInvalidGraphic(SInvalidIcon);
     file.SetSize(size);
     Stream.ReadBuffer(file.Memory(), size_t(size));
 
     const uint8_t* p = file.Memory();
-    const uint16_t reserved = uint16_t(p[0] | p[1] << 8), type = uint16_t(p[2] | p[3] << 8),
-                   count = uint16_t(p[4] | p[5] << 8);
-    if (reserved != 0 || (type != 1 && type != 2) || count == 0) throw EInvalidGraphic(SInvalidIcon);
-    if (6 + int64_t(count) * 16 > size) throw EInvalidGraphic(SInvalidIcon);
+    const TIconDirHeader header =
+        TIconDirHeader::Parse(std::span<const uint8_t, TIconDirHeader::Size>(p, TIconDirHeader::Size));
+    const THeaderCheck check = CheckIconDirectory(header, uint64_t(size));
+    if (!check.Load) throw EInvalidGraphic(check.Refusal);
 
     TCandidate best;
     bool found = false;
-    for (uint16_t i = 0; i < count; ++i) {
-        const uint8_t* e = p + 6 + size_t(i) * 16;
+    for (uint16_t i = 0; i < header.Count; ++i) {
+        const TIconDirEntry e = TIconDirEntry::Parse(std::span<const uint8_t, TIconDirEntry::Size>(
+            p + TIconDirHeader::Size + size_t(i) * TIconDirEntry::Size, TIconDirEntry::Size));
         TCandidate c;
-        c.Size = int64_t(uint32_t(e[8] | e[9] << 8 | e[10] << 16) | uint32_t(e[11]) << 24);
-        c.Offset = int64_t(uint32_t(e[12] | e[13] << 8 | e[14] << 16) | uint32_t(e[15]) << 24);
+        c.Size = e.BytesInRes;
+        c.Offset = e.ImageOffset;
         if (c.Offset >= size) continue;
         c.Size = std::min(c.Size, size - c.Offset); // some writers overstate the last entry
         if (!Examine(file, c)) continue;

@@ -2,6 +2,7 @@
 #include "host/Exceptions.h"
 #include "host/Stream.h"
 #include "support/Bytes.h"
+#include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
 
@@ -149,5 +150,19 @@ TEST(BmpWriter, EveryFormatReadsBackTheSame) {
     }
 }
 
+struct TBmpConformance {
+    using Graphic = TBitmap;
+    static constexpr const char* Folder = "bmp";
+    static constexpr const char* Extension = ".bmp";
+    static constexpr size_t HeaderSize = 14;
+    static constexpr uint32_t MaxSide = 0x7FFFFFFF;
+    static std::vector<uint8_t> WithSize(uint32_t Width, uint32_t Height) {
+        return BmpFile(InfoHeader(int32_t(Width), int32_t(Height), 24, 0), {}, TBytes().Fill(16, 0x40));
+    }
+    static int ComparedBits(const std::string&) { return 8; }
+};
+
 } // namespace
 } // namespace ferronel
+
+FERRONEL_READER_CONFORMANCE(Bmp, ferronel::TBmpConformance)

@@ -1,7 +1,8 @@
 #include "host/Exceptions.h"
-#include "host/formats/Icon.h"
 #include "host/Stream.h"
+#include "host/formats/Icon.h"
 #include "support/Bytes.h"
+#include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
 
@@ -108,5 +109,20 @@ TEST(IconReader, PngImagesNeedTheInstalledDecoder) {
     TIcon::SetPngImageDecoder(nullptr);
 }
 
+struct TIconConformance {
+    using Graphic = TIcon;
+    static constexpr const char* Folder = "ico";
+    static constexpr const char* Extension = ".ico";
+    static constexpr size_t HeaderSize = 6;
+    static constexpr uint32_t MaxSide = 0x3FFFFFFF; // the stored height counts the mask too
+    static std::vector<uint8_t> WithSize(uint32_t Width, uint32_t Height) {
+        TBytes image = InfoHeader(int32_t(Width), int32_t(Height * 2), 24, 0);
+        return IconFile({image.Fill(16, 0x40)});
+    }
+    static int ComparedBits(const std::string&) { return 8; }
+};
+
 } // namespace
 } // namespace ferronel
+
+FERRONEL_READER_CONFORMANCE(Icon, ferronel::TIconConformance)

@@ -2,6 +2,7 @@
 #include "host/Stream.h"
 #include "readers/formats/TargaGraphic.h"
 #include "support/Bytes.h"
+#include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
 
@@ -265,5 +266,24 @@ TEST(TargaWriter, HeaderOfATrueColourFile) {
     EXPECT_EQ(nothing.Size(), 0);
 }
 
+struct TTargaConformance {
+    using Graphic = TTargaGraphic;
+    static constexpr const char* Folder = "tga";
+    static constexpr const char* Extension = ".tga";
+    static constexpr size_t HeaderSize = 18;
+    static constexpr uint32_t MaxSide = 65535;
+    static std::vector<uint8_t> WithSize(uint32_t Width, uint32_t Height) {
+        std::vector<uint8_t> file = Header(2, uint16_t(Width), uint16_t(Height), 24).Data;
+        file.resize(file.size() + 6, 0x40);
+        return file;
+    }
+    // The reference decoder widens 5-bit channels by scaling, this reader by repeating the top bits.
+    static int ComparedBits(const std::string& Fixture) {
+        return Fixture.find("rgb16") != std::string::npos ? 5 : 8;
+    }
+};
+
 } // namespace
 } // namespace ferronel
+
+FERRONEL_READER_CONFORMANCE(Targa, ferronel::TTargaConformance)
