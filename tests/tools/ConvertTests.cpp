@@ -41,7 +41,9 @@ TEST(Convert, WritesTargaThatReadsBack) {
     EXPECT_EQ(ReadPam(dir.Path("copy.pam")).Pixels, ReadPam(DataPath("bmp/rgb24.pam")).Pixels);
     std::string out;
     ASSERT_EQ(Convert({"--info", dir.Path("copy.tga")}, &out), 0);
-    EXPECT_EQ(out, "class: TTargaGraphic\nwidth: 37\nheight: 23\npixel format: pf24bit\n");
+    EXPECT_EQ(out, "class: TTargaGraphic\nwidth: 37\nheight: 23\npixel format: pf24bit\n"
+                   "colour scheme: csRGB\nbits per sample: 8\nsamples per pixel: 3\nbits per pixel: 24\n"
+                   "compression: cpRLE\norientation: top-down\n");
 }
 
 TEST(Convert, MetafilesBecomeBitmapsOfTheirSize) {

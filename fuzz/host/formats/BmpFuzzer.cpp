@@ -1,27 +1,15 @@
-// Feeds arbitrary bytes to the bitmap file reader and draws the result.
+// Arbitrary bytes as a bitmap file; what loads is drawn and changes format.
+#include "fuzz/support/FuzzReader.h"
 #include "host/Bitmap.h"
 #include "host/Canvas.h"
-#include "host/Exceptions.h"
-#include "host/Limits.h"
-#include "host/Stream.h"
 
-#include <cstddef>
-#include <cstdint>
+using namespace ferronel;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-    using namespace ferronel;
-    SetPixelBufferLimit(8 << 20); // keeps each input fast; the limit itself is tested elsewhere
-    TMemoryStream stream(Data, Size);
-    TBitmap bitmap;
-    try {
-        bitmap.LoadFromStream(stream);
-        TBitmap target;
-        target.SetPixelFormat(pf32bit);
-        target.SetSize(17, 13);
-        target.Canvas().StretchDraw(TRect{-3, 2, 15, 20}, bitmap);
-        // A format change may pass the size limit; that is an error, not a crash.
-        bitmap.SetPixelFormat(pf24bit);
-    } catch (const Exception&) {
-    }
-    return 0;
-}
+FERRONEL_FUZZ_READER(TBitmap, 8 << 20, [](TBitmap& Bitmap) {
+    TBitmap target;
+    target.SetPixelFormat(pf32bit);
+    target.SetSize(17, 13);
+    target.Canvas().StretchDraw(TRect{-3, 2, 15, 20}, Bitmap);
+    // A format change may pass the size limit; that is an error, not a crash.
+    Bitmap.SetPixelFormat(pf24bit);
+})
