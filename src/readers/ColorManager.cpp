@@ -44,13 +44,80 @@ namespace {
 
 bool HasAlpha(TColorScheme s) { return s == csGrayAlpha || s == csRGBA || s == csBGRA; }
 
+// The row routines step through interleaved samples by the scheme, not by the count, so a count
+// that differs would make them read or write other pixels than the caller's.
+bool SourceSamplesFit(TColorScheme scheme, uint8_t samples) {
+    switch (scheme) {
+    case csIndexed:
+    case csGray: return samples == 1;
+    // Grey with alpha is read two samples a pixel; readers count it as one sample or as two.
+    case csGrayAlpha: return samples == 1 || samples == 2;
+    case csRGB:
+    case csBGR:
+    case csCMY:
+    case csCIELab:
+    case csYCbCr:
+    case csPhotoYCC: return samples == 3;
+    case csRGBA:
+    case csBGRA:
+    case csCMYK: return samples == 4;
+    default: return true; // no routine reads it
+    }
+}
+
+bool TargetSamplesFit(TColorScheme target, TColorScheme source, uint8_t samples) {
+    switch (target) {
+    // One sample a pixel is written; a grey-with-alpha source may pass its own count of two on.
+    case csIndexed:
+    case csGray: return samples == 1 || (samples == 2 && source == csGrayAlpha);
+    case csRGB:
+    case csBGR: return samples == 3;
+    case csRGBA:
+    case csBGRA: return samples == 4;
+    default: return true; // no routine writes it
+    }
+}
+
+// Packed indexed and grey rows hold fields of 1, 2, 4 or 8 bits; 16 bits have routines of their own.
+bool IsIndexedDepth(uint8_t bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16; }
+
+// Luma weights from a file must make finite chroma factors of a sane size: the standard ones are
+// under 2, and a bound of 1024 keeps every table entry and every sum of entries far inside 32 bits.
+bool UsableLumaWeights(const std::array<float, 3>& k) {
+    for (const float w : k)
+        if (!(w > 0 && w < 1)) return false; // also refuses NaN
+    const double kr = k[0], kg = k[1], kb = k[2];
+    const double fr = 2 - 2 * kr, fb = 2 - 2 * kb;
+    for (const double f : {fr, fb, kr * fr / kg, kb * fb / kg})
+        if (!(std::fabs(f) <= 1024)) return false;
+    return true;
+}
+
 } // namespace
 
 void TColorManager::Prepare() {
+    // Every check comes before any state changes, so a failed preparation leaves the manager as it
+    // was and the next row fails the same way.
     const bool sourceIndexed =
         FSourceScheme == csIndexed || FSourceScheme == csGray || FSourceScheme == csGrayAlpha;
     const bool targetIndexed = FTargetScheme == csIndexed || FTargetScheme == csGray;
     if (sourceIndexed != targetIndexed) throw EColorConversionError(gesIndexedNotSupported);
+    if (!SourceSamplesFit(FSourceScheme, FSourceSPP) ||
+        !TargetSamplesFit(FTargetScheme, FSourceScheme, FTargetSPP))
+        throw EColorConversionError(gesInvalidPixelDepth);
+    const TConvertMethod method = SelectConvertMethod(*this);
+    if (method) {
+        if ((FSourceScheme == csIndexed || FSourceScheme == csGray) &&
+            !(IsIndexedDepth(FSourceBPS) && IsIndexedDepth(FTargetBPS)))
+            throw EColorConversionError(gesInvalidSampleDepth);
+        // Readers size the bitmap by PixelFormatFor, whose formats are at most 32 bits a pixel, so
+        // wider targets (16 bits a sample) would be written past the row. No bitmap has the custom
+        // format: its callers size rows themselves.
+        const TPixelFormat format = PixelFormatFor(true);
+        const uint32_t written = targetIndexed ? FTargetBPS : uint32_t(FTargetSPP) * FTargetBPS;
+        if (format != pfCustom && written > uint32_t(BitsPerPixelOf(format)))
+            throw EColorConversionError(gesTargetFormatTooNarrow);
+    }
     if (HasAlpha(FSourceScheme))
         SourceOptions.Include(coxAlpha);
     else
@@ -60,12 +127,16 @@ void TColorManager::Prepare() {
     else
         TargetOptions.Exclude(coxAlpha);
     if (FSourceScheme == csYCbCr || FSourceScheme == csPhotoYCC) BuildChromaTables();
-    FConvertMethod = SelectConvertMethod(*this);
+    FConvertMethod = method;
+    FPreparedSourceOptions = SourceOptions;
+    FPreparedTargetOptions = TargetOptions;
     FChanged = false;
 }
 
 void TColorManager::ConvertScanline(TSourceRows Source, void* Target, uint32_t Count, uint8_t Mask) {
-    if (FChanged) Prepare();
+    // The options are plain fields, so a change to them is noticed here rather than by a setter.
+    if (FChanged || SourceOptions != FPreparedSourceOptions || TargetOptions != FPreparedTargetOptions)
+        Prepare();
     if (!FConvertMethod) throw EColorConversionError(gesConversionUnsupported);
     if (Source.empty() || !Source[0]) return;
     FConvertMethod(*this, Source, static_cast<uint8_t*>(Target), Count, Mask);
@@ -193,8 +264,12 @@ void TColorManager::SetGammaValues(float MainGamma, float DisplayGamma) {
 
 void TColorManager::SetYCbCrValues(std::span<const float> Coefficients, uint8_t HorizontalSubsampling,
                                    uint8_t VerticalSubsampling) {
-    for (size_t i = 0; i < std::min<size_t>(Coefficients.size(), 3); ++i)
-        FYCbCrCoefficients[i] = Coefficients[i];
+    std::array<float, 3> k = FYCbCrCoefficients;
+    for (size_t i = 0; i < std::min<size_t>(Coefficients.size(), 3); ++i) k[i] = Coefficients[i];
+    // The weights come from files. A set that cannot make tables is replaced as a whole by the
+    // standard weights rather than refused: such files are almost always standard YCbCr, and a
+    // mixed set would be neither.
+    FYCbCrCoefficients = UsableLumaWeights(k) ? k : std::array<float, 3>{0.299f, 0.587f, 0.114f};
     auto valid = [](uint8_t v) { return v == 1 || v == 2 || v == 4; };
     if (!valid(HorizontalSubsampling) || !valid(VerticalSubsampling))
         throw EColorConversionError(gesInvalidSubSampling);
@@ -204,12 +279,14 @@ void TColorManager::SetYCbCrValues(std::span<const float> Coefficients, uint8_t 
 }
 
 void TColorManager::BuildChromaTables() {
-    const float kr = FYCbCrCoefficients[0], kg = FYCbCrCoefficients[1], kb = FYCbCrCoefficients[2];
-    const float fr = 2 - 2 * kr, fb = 2 - 2 * kb;
-    const float frg = kr * fr / kg, fbg = kb * fb / kg;
+    // In double: in float, products that lie just off a half (Fb x -125 = -221.49999998) round to
+    // the half and then to the wrong neighbour.
+    const double kr = FYCbCrCoefficients[0], kg = FYCbCrCoefficients[1], kb = FYCbCrCoefficients[2];
+    const double fr = 2 - 2 * kr, fb = 2 - 2 * kb;
+    const double frg = kr * fr / kg, fbg = kb * fb / kg;
     const bool photo = FSourceScheme == csPhotoYCC;
     for (int i = 0; i < 256; ++i) {
-        const float dr = float(i - (photo ? 137 : 128)), db = float(i - (photo ? 156 : 128));
+        const double dr = i - (photo ? 137 : 128), db = i - (photo ? 156 : 128);
         FChroma.CrToRed[size_t(i)] = int32_t(std::nearbyint(fr * dr));
         FChroma.CbToBlue[size_t(i)] = int32_t(std::nearbyint(fb * db));
         FChroma.CrToGreen[size_t(i)] = -int32_t(std::nearbyint(frg * dr));
@@ -218,8 +295,8 @@ void TColorManager::BuildChromaTables() {
     // The vector routine multiplies in 1/16384 units and rounds halves up; use it only with factors
     // that reproduce every table entry (a neighbour of the nearest factor may, where ties differ).
     const int32_t crOffset = photo ? 137 : 128, cbOffset = photo ? 156 : 128;
-    auto fit = [](float f, const std::array<int32_t, 256>& table, int32_t offset, int32_t sign, int16_t& k) {
-        const double nearest = std::nearbyint(double(f) * 16384);
+    auto fit = [](double f, const std::array<int32_t, 256>& table, int32_t offset, int32_t sign, int16_t& k) {
+        const double nearest = std::nearbyint(f * 16384);
         for (const double candidate : {nearest, nearest + 1, nearest - 1, nearest + 2, nearest - 2}) {
             if (std::fabs(candidate) >= 32768) continue;
             bool exact = true;

@@ -69,14 +69,19 @@ public:
     void SetSourceColorScheme(TColorScheme Value);
     void SetTargetColorScheme(TColorScheme Value);
 
-    // Written directly by the readers; they take effect at the next preparation.
+    // Written directly by the readers. The next row sees a change and prepares again, which
+    // re-derives the alpha option from the schemes.
     TConvertOptions SourceOptions;
     TConvertOptions TargetOptions;
 
-    // Converts Count target pixels. Mask selects the pixels to write: bit 7 for pixel 0 down to bit
+    // Converts Count target pixels. The first row after a change checks the layouts: each side's
+    // samples per pixel must fit its scheme, indexed and grey fields be 1, 2, 4, 8 or 16 bits, and
+    // target pixels fit the format PixelFormatFor(true) gives, so a bitmap of that format is never
+    // written past. Mask selects the pixels to write: bit 7 for pixel 0 down to bit
     // 0 for pixel 7, repeating; the source holds only the selected pixels, packed, and unselected
     // target pixels keep their bytes. The source must hold SourceRowBytes(selected pixels) bytes per
-    // row (per plane for planar data) and the target TargetRowBytes(Count).
+    // row (per plane for planar data) and the target TargetRowBytes(Count); for the custom format,
+    // which no bitmap has, that is the only bound.
     void ConvertScanline(TSourceRows Source, void* Target, uint32_t Count, uint8_t Mask);
     void ConvertScanline(const void* Source, void* Target, uint32_t Count, uint8_t Mask) {
         const uint8_t* rows[1] = {static_cast<const uint8_t*>(Source)};
@@ -95,6 +100,8 @@ public:
     HPALETTE MakeColorMapPalette(std::initializer_list<std::span<const uint8_t>> Data, uint8_t DataFormat,
                                  uint32_t ColorCount, bool BGROrder) const;
     void SetGammaValues(float MainGamma, float DisplayGamma);
+    // Coefficients that cannot make chroma tables (not numbers, outside 0..1, or a green weight so
+    // small that the factors overflow) are replaced, all three, by the standard 0.299, 0.587, 0.114.
     void SetYCbCrValues(std::span<const float> Coefficients, uint8_t HorizontalSubsampling,
                         uint8_t VerticalSubsampling);
 
@@ -131,6 +138,8 @@ private:
     TChromaTables FChroma;
     TColorScheme FSourceScheme = csRGB, FTargetScheme = csBGR;
     TConvertMethod FConvertMethod = nullptr;
+    // The options as the last preparation left them.
+    TConvertOptions FPreparedSourceOptions, FPreparedTargetOptions;
 };
 
 // The routine the selection table gives for a manager's settings, or null; exposed for the manager.

@@ -16,6 +16,8 @@ inline constexpr const char* gesInvalidPixelDepth =
 inline constexpr const char* gesInvalidSubSampling = "Subsampling value is invalid. Allowed are 1, 2 and 4.";
 inline constexpr const char* gesVerticalSubSamplingError =
     "Vertical subsampling value must be <= horizontal subsampling value.";
+inline constexpr const char* gesTargetFormatTooNarrow =
+    "Color conversion failed. No bitmap pixel format holds the target layout.";
 
 // Readers
 inline constexpr const char* gesInvalidImage = "Cannot load image. Invalid or unexpected %s image format.";

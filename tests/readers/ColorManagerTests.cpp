@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace ferronel {
@@ -52,6 +53,27 @@ Bytes Convert(TColorManager& m, const Bytes& source, uint32_t count, uint8_t mas
     return Convert(m, TSourceRows(rows), count, mask, targetBytes, fill);
 }
 
+// Rows into 16-bit targets: ConvertScanline refuses them, as no bitmap format holds such pixels, but
+// their routines keep their rules. This prepares the manager (options, chroma tables) with an 8-bit
+// target, then runs the routine chosen for the 16-bit target directly.
+Bytes ConvertWide(TColorManager& m, const Bytes& source, uint32_t count, size_t targetBytes) {
+    const uint8_t bits = m.TargetBitsPerSample();
+    m.SetTargetBitsPerSample(8);
+    uint8_t unused = 0;
+    m.ConvertScanline(source.data(), &unused, 0, 0xFF);
+    m.SetTargetBitsPerSample(bits);
+    const TColorManager::TConvertMethod method = SelectConvertMethod(m);
+    EXPECT_NE(method, nullptr);
+    Bytes buffer(targetBytes + 32, 0xEE);
+    const uint8_t* rows[1] = {source.data()};
+    if (method) method(m, TSourceRows(rows), buffer.data() + 16, count, 0xFF);
+    for (size_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(buffer[i], 0xEE) << "guard before the row";
+        EXPECT_EQ(buffer[buffer.size() - 1 - i], 0xEE) << "guard after the row";
+    }
+    return Bytes(buffer.begin() + 16, buffer.end() - 16);
+}
+
 TEST(ColorManager, DefaultsConvertRgbToBgr) {
     TColorManager m;
     EXPECT_EQ(m.PixelFormatFor(true), pf24bit);
@@ -97,6 +119,187 @@ TEST(ColorManager, UnsupportedPairsFailOnEveryCall) {
     auto mixed = Manager(csGray, csGray, 16, 4, 1, 1);
     EXPECT_EQ(ErrorOf([&] { mixed->ConvertScanline(row, row, 1, 0xFF); }),
               "Color conversion failed. Could not find a proper method.");
+}
+
+// What the readers program must keep converting; layouts that do not fit their schemes, or that
+// write wider pixels than the format PixelFormatFor gives, are refused before any row is written.
+TEST(ColorManager, PreparationChecksSamplesDepthsAndWidth) {
+    const std::string samples = "Sample count per pixel does not correspond to the given color scheme.";
+    const std::string depth = "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
+    const std::string wide = "Color conversion failed. No bitmap pixel format holds the target layout.";
+    struct Case {
+        TColorScheme source, target;
+        uint8_t sourceBits, targetBits, sourceSamples, targetSamples;
+        std::string error; // empty: converts
+    };
+    const Case cases[] = {
+        // Accepted: the layouts the readers use.
+        {csRGB, csBGR, 8, 8, 3, 3, ""},
+        {csRGBA, csBGRA, 16, 8, 4, 4, ""},
+        {csRGBA, csBGR, 8, 8, 4, 3, ""},
+        {csRGB, csBGRA, 8, 8, 3, 4, ""},
+        {csCMYK, csBGR, 8, 8, 4, 3, ""},
+        {csCIELab, csBGR, 8, 8, 3, 3, ""},
+        {csYCbCr, csBGR, 16, 8, 3, 3, ""},
+        {csPhotoYCC, csBGR, 8, 8, 3, 3, ""},
+        {csIndexed, csIndexed, 2, 4, 1, 1, ""}, // 2-bit files widened into 4-bit rows
+        {csIndexed, csIndexed, 16, 8, 1, 1, ""},
+        {csGray, csGray, 16, 8, 1, 1, ""},
+        {csGrayAlpha, csIndexed, 8, 8, 1, 1, ""}, // grey + alpha counted as one sample
+        {csGrayAlpha, csIndexed, 8, 8, 2, 2, ""}, // ... or as two, into rows the caller sizes
+        // Sample counts that do not fit the scheme.
+        {csRGB, csBGRA, 8, 8, 3, 3, samples},
+        {csRGB, csBGR, 8, 8, 3, 4, samples},
+        {csRGB, csBGR, 8, 8, 1, 3, samples},
+        {csRGBA, csBGRA, 8, 8, 2, 4, samples},
+        {csCMYK, csBGR, 8, 8, 3, 3, samples},
+        {csYCbCr, csBGR, 8, 8, 1, 3, samples},
+        {csCIELab, csBGR, 8, 8, 1, 3, samples},
+        {csIndexed, csIndexed, 1, 1, 3, 3, samples},
+        {csGray, csGray, 8, 8, 2, 2, samples},
+        // Indexed and grey fields other than 1, 2, 4 and 8 bits (16 has routines of its own).
+        {csIndexed, csIndexed, 3, 3, 1, 1, depth},
+        {csIndexed, csIndexed, 5, 5, 1, 1, depth},
+        {csIndexed, csIndexed, 12, 12, 1, 1, depth},
+        {csIndexed, csIndexed, 3, 8, 1, 1, depth},
+        {csIndexed, csIndexed, 16, 6, 1, 1, depth},
+        {csGray, csGray, 12, 8, 1, 1, depth},
+        // Wider than the format: 16-bit targets (PixelFormatFor gives 8, 24 or 32 bits).
+        {csGray, csGray, 8, 16, 1, 1, wide},
+        {csIndexed, csIndexed, 16, 16, 1, 1, wide},
+        {csRGB, csBGR, 8, 16, 3, 3, wide},
+        {csRGBA, csBGRA, 16, 16, 4, 4, wide},
+        {csCMYK, csRGB, 8, 16, 4, 3, wide},
+    };
+    for (const Case& c : cases) {
+        auto m = Manager(c.source, c.target, c.sourceBits, c.targetBits, c.sourceSamples, c.targetSamples);
+        Bytes source(64, 0x40), target(128, 0);
+        const std::string error = ErrorOf([&] { m->ConvertScanline(source.data(), target.data(), 4, 0xFF); });
+        EXPECT_EQ(error, c.error.empty() ? "no error" : c.error)
+            << int(c.source) << " -> " << int(c.target) << ", bits " << int(c.sourceBits) << "/"
+            << int(c.targetBits) << ", samples " << int(c.sourceSamples) << "/" << int(c.targetSamples);
+        if (!c.error.empty()) { // a failed preparation fails again on the next row
+            EXPECT_EQ(ErrorOf([&] { m->ConvertScanline(source.data(), target.data(), 4, 0xFF); }), c.error);
+        }
+    }
+}
+
+// Whatever a caller programs, a row it sizes by PixelFormatFor(true) (or, for the custom format no
+// bitmap has, by the samples and bits it gave) is never written past.
+TEST(ColorManager, NoAcceptedLayoutWritesPastItsPixelFormat) {
+    const uint8_t depths[] = {1, 2, 4, 5, 8, 12, 16};
+    const Bytes source(256, 0xA5);
+    constexpr uint32_t count = 9;
+    constexpr size_t guard = 128; // more than any layout could write past
+    int accepted = 0, overruns = 0;
+    for (int s = csUnknown; s <= csPhotoYCC; ++s)
+        for (int t = csUnknown; t <= csPhotoYCC; ++t)
+            for (uint8_t sb : depths)
+                for (uint8_t tb : depths)
+                    for (uint8_t ss = 1; ss <= 4; ++ss)
+                        for (uint8_t ts = 1; ts <= 4; ++ts) {
+                            auto m = Manager(TColorScheme(s), TColorScheme(t), sb, tb, ss, ts);
+                            const TPixelFormat format = m->PixelFormatFor(true);
+                            const uint64_t bits =
+                                format == pfCustom ? uint64_t(ts) * tb : BitsPerPixelOf(format);
+                            const size_t row = size_t((count * bits + 7) / 8);
+                            Bytes target(row + guard, 0xEE);
+                            try {
+                                m->ConvertScanline(source.data(), target.data(), count, 0xFF);
+                            } catch (const EColorConversionError&) {
+                                continue;
+                            }
+                            ++accepted;
+                            if (std::any_of(target.begin() + ptrdiff_t(row), target.end(),
+                                            [](uint8_t b) { return b != 0xEE; }) &&
+                                ++overruns <= 5)
+                                ADD_FAILURE()
+                                    << "written past the row: " << s << " -> " << t << ", bits " << int(sb)
+                                    << "/" << int(tb) << ", samples " << int(ss) << "/" << int(ts);
+                        }
+    EXPECT_EQ(overruns, 0);
+    EXPECT_GT(accepted, 100); // the check is not vacuous
+}
+
+// Options are plain fields; writing them after a row was converted must not lose what preparation
+// derived from the schemes (the alpha option).
+TEST(ColorManager, OptionsWrittenAfterPreparationTakeEffect) {
+    auto m = Manager(csRGBA, csBGRA, 8, 8, 4, 4);
+    const Bytes rgba{1, 2, 3, 4, 5, 6, 7, 8};
+    const Bytes bgra{3, 2, 1, 4, 7, 6, 5, 8};
+    EXPECT_EQ(Convert(*m, rgba, 2, 0xFF, 8), bgra);
+    m->SourceOptions = {}; // a reader resetting its options between images
+    m->TargetOptions = {};
+    EXPECT_EQ(Convert(*m, rgba, 2, 0xFF, 8), bgra);
+    EXPECT_TRUE(m->SourceOptions.Contains(coxAlpha));
+
+    // A new option after preparation is used, and the alpha option survives it.
+    auto deep = Manager(csRGBA, csBGRA, 16, 8, 4, 4);
+    const Bytes be{0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x40, 0x00};
+    EXPECT_EQ(Convert(*deep, be, 1, 0xFF, 4), (Bytes{0, 0, 255, 0})); // read as little-endian
+    deep->SourceOptions = {coxSwapBytes};
+    EXPECT_EQ(Convert(*deep, be, 1, 0xFF, 4), (Bytes{0, 127, 255, 63}));
+}
+
+// Luma weights come from files. Sets that cannot make chroma tables (a zero green weight, values
+// that are not numbers, or so large or small that the factors leave any integer range) fall back to
+// the standard weights, and such a file converts as a standard one.
+TEST(ColorManager, UnusableYCbCrWeightsFallBackToTheStandard) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const std::vector<std::vector<float>> sets = {
+        {0, 0, 0},
+        {0.299f, 0, 0.114f},
+        {nan, 0.587f, 0.114f},
+        {0.299f, inf, 0.114f},
+        {0.299f, 1e-30f, 0.114f},
+        {1e30f, 0.587f, 0.114f},
+        {0.299f, 0.587f, -inf},
+        {-0.5f, 0.587f, 0.114f},
+        {0.299f, -0.587f}, // two values: the third keeps its value
+    };
+    for (const auto& set : sets) {
+        auto m = Manager(csYCbCr, csBGR, 8, 8);
+        m->SetYCbCrValues(set, 1, 1);
+        EXPECT_FLOAT_EQ(m->YCbCrCoefficients()[0], 0.299f) << set[0] << " " << set[1];
+        EXPECT_FLOAT_EQ(m->YCbCrCoefficients()[1], 0.587f);
+        EXPECT_FLOAT_EQ(m->YCbCrCoefficients()[2], 0.114f);
+        EXPECT_EQ(Convert(*m, Bytes{76, 85, 255, 128, 128, 128}, 2, 0xFF, 6),
+                  (Bytes{0, 0, 254, 128, 128, 128}));
+    }
+    // A usable set is kept as given.
+    TColorManager m;
+    const float rec709[] = {0.2126f, 0.7152f, 0.0722f};
+    m.SetYCbCrValues(rec709, 1, 1);
+    EXPECT_FLOAT_EQ(m.YCbCrCoefficients()[1], 0.7152f);
+}
+
+// Table entries are rounded from the factors in double precision. The stored weights are floats:
+// 0.114f is 0.11400000005960464, so Fb = 2 - 2 Kb = 1.7719999998807907, and Fb x (3 - 128) is
+// -221.49999998509884, which rounds to -221 (in float the product becomes -221.5 and rounds to the
+// even -222). The same holds for Cb 253 (+221) and for PhotoYCC's Cb 31 (31 - 156 = -125). With
+// Photo-CD weights 0.2125f (0.21250000596046448), Fr = 1.574999988079071: x -100 gives -157.4999988
+// (-157, not -158) and x 20 gives 31.49999976 (31, not 32).
+TEST(ColorManager, ChromaTablesRoundInDoublePrecision) {
+    auto ycc = Manager(csYCbCr, csBGR, 8, 8);
+    EXPECT_EQ(Convert(*ycc, Bytes{250, 3, 128}, 1, 0xFF, 3)[0], 29); // blue: 250 - 221
+    const auto& t = ycc->ChromaTables();
+    EXPECT_EQ(t.CbToBlue[3], -221);
+    EXPECT_EQ(t.CbToBlue[253], 221);
+    EXPECT_EQ(t.CbToBlue[128], 0);
+    EXPECT_EQ(t.CrToRed[255], 178); // 1.402 x 127 = 178.05
+    EXPECT_EQ(t.CrToGreen[0], 91);  // -(0.71414 x -128 = -91.41)
+    EXPECT_EQ(t.CbToGreen[0], 44);  // -(0.34414 x -128 = -44.05)
+
+    auto photo = Manager(csPhotoYCC, csBGR, 8, 8);
+    uint8_t row[3] = {};
+    photo->ConvertScanline(row, row, 1, 0xFF);
+    EXPECT_EQ(photo->ChromaTables().CbToBlue[31], -221);
+    const float photoCd[] = {0.2125f, 0.7154f, 0.0721f};
+    photo->SetYCbCrValues(photoCd, 2, 2);
+    photo->SetTargetColorScheme(csRGB); // any change prepares again
+    photo->ConvertScanline(row, row, 1, 0xFF);
+    EXPECT_EQ(photo->ChromaTables().CrToRed[37], -157);
+    EXPECT_EQ(photo->ChromaTables().CrToRed[157], 31);
 }
 
 TEST(ColorManager, PixelFormats) {
@@ -148,7 +351,7 @@ TEST(ColorManager, AlphaSixteenBitsSwapsAndGamma) {
     auto w = Manager(csRGBA, csRGBA, 8, 16, 4, 4);
     w->SourceOptions = {coxSwapBytes};
     w->TargetOptions = {coxApplyGamma};
-    EXPECT_EQ(Convert(*w, Bytes{128, 0, 255, 128}, 1, 0xFF, 8), (Bytes{186, 186, 0, 0, 255, 255, 128, 128}));
+    EXPECT_EQ(ConvertWide(*w, Bytes{128, 0, 255, 128}, 1, 8), (Bytes{186, 186, 0, 0, 255, 255, 128, 128}));
 
     // 16 to 8 bits with gamma from planes: swapped, scaled, then through the table.
     auto gm = Manager(csRGB, csBGR, 16, 8);
@@ -167,7 +370,7 @@ TEST(ColorManager, AlphaSixteenBitsSwapsAndGamma) {
     // 16 to 16 keeps full precision, swapped when asked.
     auto deep = Manager(csBGR, csBGR, 16, 16);
     deep->SourceOptions = {coxSwapBytes};
-    EXPECT_EQ(Convert(*deep, Bytes{1, 2, 3, 4, 5, 6}, 1, 0xFF, 6), (Bytes{2, 1, 4, 3, 6, 5}));
+    EXPECT_EQ(ConvertWide(*deep, Bytes{1, 2, 3, 4, 5, 6}, 1, 6), (Bytes{2, 1, 4, 3, 6, 5}));
 }
 
 TEST(ColorManager, GammaTable) {
@@ -194,11 +397,11 @@ TEST(ColorManager, IndexedFieldsAreRescaledAndPacked) {
 
     auto wide = Manager(csIndexed, csIndexed, 16, 16, 1, 1);
     wide->SourceOptions = {coxSwapBytes};
-    EXPECT_EQ(Convert(*wide, Bytes{1, 2, 3, 4}, 2, 0xFF, 4), (Bytes{2, 1, 4, 3}));
+    EXPECT_EQ(ConvertWide(*wide, Bytes{1, 2, 3, 4}, 2, 4), (Bytes{2, 1, 4, 3}));
     auto narrow = Manager(csIndexed, csIndexed, 16, 4, 1, 1);
     EXPECT_EQ(Convert(*narrow, Bytes{0xFF, 0xFF, 0x00, 0x80}, 2, 0xFF, 1, 0), (Bytes{0xF7}));
     auto widen = Manager(csIndexed, csIndexed, 2, 16, 1, 1);
-    EXPECT_EQ(Convert(*widen, Bytes{0x6C}, 2, 0xFF, 4), (Bytes{0x55, 0x55, 0xAA, 0xAA}));
+    EXPECT_EQ(ConvertWide(*widen, Bytes{0x6C}, 2, 4), (Bytes{0x55, 0x55, 0xAA, 0xAA}));
 
     // Grey with alpha keeps the grey sample only.
     auto ga = Manager(csGrayAlpha, csIndexed, 8, 8, 1, 1);
@@ -211,7 +414,7 @@ TEST(ColorManager, CmykLabAndYcc) {
               (Bytes{255, 255, 255, 0, 0, 0, 255, 255, 0}));
     auto cmyk16 = Manager(csCMYK, csRGB, 16, 16, 4, 3);
     const Bytes white16(8, 0);
-    EXPECT_EQ(Convert(*cmyk16, white16, 1, 0xFF, 6), Bytes(6, 0xFF));
+    EXPECT_EQ(ConvertWide(*cmyk16, white16, 1, 6), Bytes(6, 0xFF));
 
     auto lab = Manager(csCIELab, csBGR, 8, 8);
     EXPECT_EQ(Convert(*lab, Bytes{100, 0, 0}, 1, 0xFF, 3), (Bytes{255, 255, 255}));
@@ -223,7 +426,7 @@ TEST(ColorManager, CmykLabAndYcc) {
     // Pure red in the default coefficients: Y 76, Cb 85, Cr 255.
     EXPECT_EQ(Convert(*ycc, Bytes{76, 85, 255}, 1, 0xFF, 3), (Bytes{0, 0, 254}));
     auto photo = Manager(csPhotoYCC, csRGB, 8, 16);
-    EXPECT_EQ(Convert(*photo, Bytes{128, 156, 137}, 1, 0xFF, 6), Bytes(6, 128));
+    EXPECT_EQ(ConvertWide(*photo, Bytes{128, 156, 137}, 1, 6), Bytes(6, 128));
 }
 
 // The vector rows must give exactly what the chroma tables and a plain byte swap give, on every
