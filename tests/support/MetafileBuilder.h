@@ -1,6 +1,7 @@
 // Builds WMF and EMF files record by record for tests and fuzz seeds.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -8,6 +9,22 @@
 #include <vector>
 
 namespace ferronel::test {
+
+// Record parameters as 16-bit or 32-bit little-endian values.
+inline std::vector<uint8_t> Words(std::initializer_list<int32_t> values) {
+    std::vector<uint8_t> b;
+    for (int32_t v : values) {
+        b.push_back(uint8_t(v));
+        b.push_back(uint8_t(uint32_t(v) >> 8));
+    }
+    return b;
+}
+inline std::vector<uint8_t> Longs(std::initializer_list<int64_t> values) {
+    std::vector<uint8_t> b;
+    for (int64_t v : values)
+        for (int shift = 0; shift < 32; shift += 8) b.push_back(uint8_t(uint64_t(v) >> shift));
+    return b;
+}
 
 class TWmfBuilder {
 public:
