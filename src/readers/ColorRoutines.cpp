@@ -331,45 +331,92 @@ inline void PutColour(uint8_t* dst, uint32_t i, size_t samples, D r, D g, D b) {
     Store<D>(t + 2 * sizeof(D), TargetIsBGR ? r : b);
 }
 
+// CMYK per-sample rules, one for each pair of widths; K is the pixel's black sample.
+struct TCmyk8To8 {
+    uint8_t operator()(int32_t x, int32_t k) const { return Clamp8(x * k / 255 - x - k + 255); }
+};
+struct TCmyk8To16 {
+    uint16_t operator()(int32_t x, int32_t k) const { return uint16_t(TCmyk8To8{}(x, k) * 257); }
+};
+struct TCmyk16To8 {
+    uint8_t operator()(uint32_t x, uint32_t k) const {
+        const uint32_t m = x * k / 65535u;
+        const uint32_t o = uint16_t(x + k - m) * 255u / 65535u;
+        return Clamp8(255 - int32_t(o));
+    }
+};
+struct TCmyk16To16 {
+    uint16_t operator()(uint32_t x, uint32_t k) const { return uint16_t(65535u - x - k + x * k / 65535u); }
+};
+
+template <bool TargetIsBGR, typename D, typename W, typename F>
+void CmykLoop(W w, uint8_t* dst, size_t ts, uint32_t count, uint8_t mask, F part) {
+    ForSelected(count, mask, [&](uint32_t i) {
+        const auto k = w.Get(3);
+        PutColour<TargetIsBGR, D>(dst, i, ts, part(w.Get(0), k), part(w.Get(1), k), part(w.Get(2), k));
+        w.Next();
+    });
+}
+
 template <bool TargetIsBGR>
 void ConvertCMYK(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t count, uint8_t mask) {
     const uint8_t sb = M.SourceBitsPerSample(), tb = M.TargetBitsPerSample();
+    if ((sb != 8 && sb != 16) || (tb != 8 && tb != 16)) return;
     const size_t ts = M.TargetOptions.Contains(coxAlpha) ? 4 : 3;
     if (sb == 8) {
         WithSource<uint8_t>(src, 4, 4, [&](auto w) {
-            ForSelected(count, mask, [&](uint32_t i) {
-                const int32_t k = w.Get(3);
-                auto part = [&](int32_t x) { return Clamp8(x * k / 255 - x - k + 255); };
-                const uint8_t r = part(w.Get(0)), g = part(w.Get(1)), b = part(w.Get(2));
-                if (tb == 8)
-                    PutColour<TargetIsBGR, uint8_t>(dst, i, ts, r, g, b);
-                else if (tb == 16)
-                    PutColour<TargetIsBGR, uint16_t>(dst, i, ts, uint16_t(r * 257), uint16_t(g * 257),
-                                                     uint16_t(b * 257));
-                w.Next();
-            });
+            if (tb == 8)
+                CmykLoop<TargetIsBGR, uint8_t>(w, dst, ts, count, mask, TCmyk8To8{});
+            else
+                CmykLoop<TargetIsBGR, uint16_t>(w, dst, ts, count, mask, TCmyk8To16{});
         });
-    } else if (sb == 16) {
+    } else {
         WithSource<uint16_t>(src, 4, 4, [&](auto w) {
-            ForSelected(count, mask, [&](uint32_t i) {
-                const uint32_t k = w.Get(3);
-                if (tb == 8) {
-                    auto part = [&](uint32_t x) {
-                        const uint32_t m = x * k / 65535u;
-                        const uint32_t o = uint16_t(x + k - m) * 255u / 65535u;
-                        return Clamp8(255 - int32_t(o));
-                    };
-                    PutColour<TargetIsBGR, uint8_t>(dst, i, ts, part(w.Get(0)), part(w.Get(1)),
-                                                    part(w.Get(2)));
-                } else if (tb == 16) {
-                    auto part = [&](uint32_t x) { return uint16_t(65535u - x - k + x * k / 65535u); };
-                    PutColour<TargetIsBGR, uint16_t>(dst, i, ts, part(w.Get(0)), part(w.Get(1)),
-                                                     part(w.Get(2)));
-                }
-                w.Next();
-            });
+            if (tb == 8)
+                CmykLoop<TargetIsBGR, uint8_t>(w, dst, ts, count, mask, TCmyk16To8{});
+            else
+                CmykLoop<TargetIsBGR, uint16_t>(w, dst, ts, count, mask, TCmyk16To16{});
         });
     }
+}
+
+// One L*a*b* pixel to 8-bit red, green and blue, in double precision.
+inline void LabToRgb(double L, double a, double b, uint8_t& red, uint8_t& green, uint8_t& blue) {
+    double X, Y, Z;
+    if (L < 7.9996) {
+        Y = L / 903.3;
+        X = Y + a / 3893.5;
+        Z = Y - b / 1557.4;
+    } else {
+        const double fy = (L + 16) / 116;
+        X = std::pow(fy + a / 500, 3);
+        Y = fy * fy * fy;
+        Z = std::pow(fy - b / 200, 3);
+    }
+    auto channel = [](double v) { return Clamp8(int32_t(std::clamp(std::nearbyint(v * 255), -1.0, 256.0))); };
+    red = channel(2.998 * X - 1.458 * Y - 0.541 * Z);
+    green = channel(-0.952 * X + 1.893 * Y + 0.059 * Z);
+    blue = channel(0.099 * X - 0.198 * Y + 1.099 * Z);
+}
+
+// 8-bit samples and 16-bit ones alike: with the offset the value less 128, else its first byte as
+// a signed byte.
+template <bool TargetIsBGR, typename D, typename W>
+void LabLoop(W w, uint8_t* dst, size_t ts, uint32_t count, uint8_t mask, bool byteL, bool offset) {
+    ForSelected(count, mask, [&](uint32_t i) {
+        double L = w.Get(0);
+        if (byteL) L /= 2.55;
+        const double a = offset ? double(w.Get(1)) - 128 : double(int8_t(uint8_t(w.Get(1))));
+        const double b = offset ? double(w.Get(2)) - 128 : double(int8_t(uint8_t(w.Get(2))));
+        uint8_t r, g, bl;
+        LabToRgb(L, a, b, r, g, bl);
+        if constexpr (sizeof(D) == 1)
+            PutColour<TargetIsBGR, uint8_t>(dst, i, ts, r, g, bl);
+        else
+            PutColour<TargetIsBGR, uint16_t>(dst, i, ts, uint16_t(r * 257), uint16_t(g * 257),
+                                             uint16_t(bl * 257));
+        w.Next();
+    });
 }
 
 template <bool TargetIsBGR>
@@ -379,51 +426,16 @@ void ConvertLab(const TManager& M, TSourceRows src, uint8_t* dst, uint32_t count
     const size_t ts = M.TargetOptions.Contains(coxAlpha) ? 4 : 3;
     const bool byteL = M.SourceOptions.Contains(coxLabByteLightness);
     const bool offset = M.SourceOptions.Contains(coxLabChromaOffset);
-    auto convert = [&](uint32_t i, double L, double a, double b) {
-        if (byteL) L /= 2.55;
-        double X, Y, Z;
-        if (L < 7.9996) {
-            Y = L / 903.3;
-            X = Y + a / 3893.5;
-            Z = Y - b / 1557.4;
-        } else {
-            const double fy = (L + 16) / 116;
-            X = std::pow(fy + a / 500, 3);
-            Y = fy * fy * fy;
-            Z = std::pow(fy - b / 200, 3);
-        }
-        auto channel = [](double v) {
-            return Clamp8(int32_t(std::clamp(std::nearbyint(v * 255), -1.0, 256.0)));
-        };
-        const uint8_t r = channel(2.998 * X - 1.458 * Y - 0.541 * Z);
-        const uint8_t g = channel(-0.952 * X + 1.893 * Y + 0.059 * Z);
-        const uint8_t bl = channel(0.099 * X - 0.198 * Y + 1.099 * Z);
+    auto rows = [&](auto w) {
         if (tb == 8)
-            PutColour<TargetIsBGR, uint8_t>(dst, i, ts, r, g, bl);
+            LabLoop<TargetIsBGR, uint8_t>(w, dst, ts, count, mask, byteL, offset);
         else
-            PutColour<TargetIsBGR, uint16_t>(dst, i, ts, uint16_t(r * 257), uint16_t(g * 257),
-                                             uint16_t(bl * 257));
+            LabLoop<TargetIsBGR, uint16_t>(w, dst, ts, count, mask, byteL, offset);
     };
-    if (sb == 8) {
-        WithSource<uint8_t>(src, 3, 3, [&](auto w) {
-            ForSelected(count, mask, [&](uint32_t i) {
-                const double a = offset ? double(w.Get(1)) - 128 : double(int8_t(w.Get(1)));
-                const double b = offset ? double(w.Get(2)) - 128 : double(int8_t(w.Get(2)));
-                convert(i, w.Get(0), a, b);
-                w.Next();
-            });
-        });
-    } else {
-        WithSource<uint16_t>(src, 3, 3, [&](auto w) {
-            ForSelected(count, mask, [&](uint32_t i) {
-                // As stored: with the offset the value less 128, else its first byte as a signed byte.
-                const double a = offset ? double(w.Get(1)) - 128 : double(int8_t(uint8_t(w.Get(1))));
-                const double b = offset ? double(w.Get(2)) - 128 : double(int8_t(uint8_t(w.Get(2))));
-                convert(i, w.Get(0), a, b);
-                w.Next();
-            });
-        });
-    }
+    if (sb == 8)
+        WithSource<uint8_t>(src, 3, 3, rows);
+    else
+        WithSource<uint16_t>(src, 3, 3, rows);
 }
 
 template <bool TargetIsBGR, typename S, typename D, typename W>
