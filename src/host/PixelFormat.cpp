@@ -1,5 +1,7 @@
 #include "host/PixelFormat.h"
 
+#include "host/ByteReader.h"
+
 #include <cstring>
 
 namespace ferronel {
@@ -83,7 +85,7 @@ void DecodeRow(TPixelFormat Format, const uint8_t* s, uint8_t* d, uint32_t Width
         break;
     case pf15bit:
         for (uint32_t x = 0; x < Width; ++x, d += 4, s += 2) {
-            const uint32_t v = uint32_t(s[0] | s[1] << 8);
+            const uint32_t v = LoadU16LE(s);
             d[0] = Expand5(v & 31);
             d[1] = Expand5((v >> 5) & 31);
             d[2] = Expand5((v >> 10) & 31);
@@ -92,7 +94,7 @@ void DecodeRow(TPixelFormat Format, const uint8_t* s, uint8_t* d, uint32_t Width
         break;
     case pf16bit:
         for (uint32_t x = 0; x < Width; ++x, d += 4, s += 2) {
-            const uint32_t v = uint32_t(s[0] | s[1] << 8);
+            const uint32_t v = LoadU16LE(s);
             d[0] = Expand5(v & 31);
             d[1] = Expand6((v >> 5) & 63);
             d[2] = Expand5((v >> 11) & 31);

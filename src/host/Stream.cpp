@@ -1,5 +1,6 @@
 #include "host/Stream.h"
 
+#include "host/ByteReader.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"
 
@@ -61,13 +62,13 @@ uint8_t TStream::ReadByte() {
 uint16_t TStream::ReadWord() {
     uint8_t b[2];
     ReadBuffer(b, 2);
-    return uint16_t(b[0] | b[1] << 8);
+    return LoadU16LE(b);
 }
 
 uint32_t TStream::ReadDWord() {
     uint8_t b[4];
     ReadBuffer(b, 4);
-    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    return LoadU32LE(b);
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "readers/decoders/RLEDecoders.h"
 
+#include "host/ByteReader.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -169,7 +171,7 @@ void TSGIRLEDecoder::Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t Pack
     }
     // 16-bit samples: big-endian control words, values copied as stored. Left counts samples.
     while (c.Left > 0 && c.Rest() >= 2) {
-        const uint32_t code = uint32_t(c.S[0]) << 8 | c.S[1];
+        const uint32_t code = LoadU16BE(c.S);
         c.S += 2;
         const size_t n = code & 127u;
         if (n == 0) break;
