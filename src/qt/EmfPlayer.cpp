@@ -122,13 +122,14 @@ private:
     void PlaySelectObject(const uint32_t& Index) { C.SelectObject(Index); }
     void PlayDeleteObject(const uint32_t& Index) { C.DeleteObject(Index); }
     void PlayCreatePen(const TEmfPen& Pen) {
-        C.SetEmfObject(Pen.Index,
-                       {TGdiObject::okPen, C.MakePen(Pen.Style, double(Pen.Width), Pen.Color), {}, {}, 0, 0});
+        C.SetEmfObject(
+            Pen.Index,
+            {TMetafileObject::okPen, C.MakePen(Pen.Style, double(Pen.Width), Pen.Color), {}, {}, 0, 0});
     }
     void PlayCreateBrushIndirect(const TEmfBrush& Brush) {
         C.SetEmfObject(
             Brush.Index,
-            {TGdiObject::okBrush, {}, C.MakeBrush(Brush.Style, Brush.Color, Brush.Hatch), {}, 0, 0});
+            {TMetafileObject::okBrush, {}, C.MakeBrush(Brush.Style, Brush.Color, Brush.Hatch), {}, 0, 0});
     }
     void PlayExtCreateFontIndirect(const TEmfFont& Font) {
         C.SetEmfObject(Font.Index, C.MakeFont(Font.Height, Font.Escapement, Font.Weight, Font.Italic,

@@ -255,9 +255,9 @@ void TMetafileCanvas::DrawPath(bool Stroke, bool Fill) {
 // -------------------------------------------------------------------------------------------------
 // Objects and states
 
-int TMetafileCanvas::AddWmfObject(TGdiObject Object) {
+int TMetafileCanvas::AddWmfObject(TMetafileObject Object) {
     for (size_t i = 0; i < Objects.size(); ++i)
-        if (Objects[i].Kind == TGdiObject::okNone) {
+        if (Objects[i].Kind == TMetafileObject::okNone) {
             Objects[i] = std::move(Object);
             return int(i);
         }
@@ -265,20 +265,20 @@ int TMetafileCanvas::AddWmfObject(TGdiObject Object) {
     return int(Objects.size() - 1);
 }
 
-void TMetafileCanvas::SetEmfObject(uint32_t Index, TGdiObject Object) {
+void TMetafileCanvas::SetEmfObject(uint32_t Index, TMetafileObject Object) {
     if (Index >= 65536) return;
     if (Objects.size() <= Index) Objects.resize(Index + 1);
     Objects[Index] = std::move(Object);
 }
 
 void TMetafileCanvas::DeleteObject(uint32_t Index) {
-    if (Index < Objects.size()) Objects[Index] = TGdiObject{};
+    if (Index < Objects.size()) Objects[Index] = TMetafileObject{};
 }
 
-void TMetafileCanvas::Select(const TGdiObject& Object) {
-    if (Object.Kind == TGdiObject::okPen) State.Pen = Object;
-    if (Object.Kind == TGdiObject::okBrush) State.Brush = Object;
-    if (Object.Kind == TGdiObject::okFont) State.Font = Object;
+void TMetafileCanvas::Select(const TMetafileObject& Object) {
+    if (Object.Kind == TMetafileObject::okPen) State.Pen = Object;
+    if (Object.Kind == TMetafileObject::okBrush) State.Brush = Object;
+    if (Object.Kind == TMetafileObject::okFont) State.Font = Object;
 }
 
 void TMetafileCanvas::SelectObject(uint32_t Index) {
@@ -331,14 +331,14 @@ QBrush TMetafileCanvas::MakeBrush(uint32_t Style, TColor Color, uint32_t Hatch) 
     return QBrush(ColorRef(Color));
 }
 
-TGdiObject TMetafileCanvas::MakeFont(double Height, double Escapement, int Weight, bool Italic,
-                                     bool Underline, bool StrikeOut, const QString& Face) {
+TMetafileObject TMetafileCanvas::MakeFont(double Height, double Escapement, int Weight, bool Italic,
+                                          bool Underline, bool StrikeOut, const QString& Face) {
     QFont font(Face.isEmpty() ? QString("Sans Serif") : Face);
     font.setWeight(Weight >= 700 ? QFont::Bold : Weight > 0 && Weight <= 300 ? QFont::Light : QFont::Normal);
     font.setItalic(Italic);
     font.setUnderline(Underline);
     font.setStrikeOut(StrikeOut);
-    return TGdiObject{TGdiObject::okFont, {}, {}, font, Height ? Height : 12, Escapement};
+    return TMetafileObject{TMetafileObject::okFont, {}, {}, font, Height ? Height : 12, Escapement};
 }
 
 } // namespace ferronel::qt

@@ -36,7 +36,7 @@ enum : uint32_t { BkModeOpaque = 2, FillModeWinding = 2 };
 
 QColor ColorRef(TColor Color);
 
-struct TGdiObject {
+struct TMetafileObject {
     enum TKind { okNone, okPen, okBrush, okFont, okOther } Kind = okNone;
     QPen Pen;
     QBrush Brush;
@@ -46,9 +46,9 @@ struct TGdiObject {
 };
 
 struct TDrawingState {
-    TGdiObject Pen{TGdiObject::okPen, QPen(Qt::black, 0), {}, {}, 0, 0};
-    TGdiObject Brush{TGdiObject::okBrush, {}, QBrush(Qt::white), {}, 0, 0};
-    TGdiObject Font{TGdiObject::okFont, {}, {}, QFont(), 12, 0};
+    TMetafileObject Pen{TMetafileObject::okPen, QPen(Qt::black, 0), {}, {}, 0, 0};
+    TMetafileObject Brush{TMetafileObject::okBrush, {}, QBrush(Qt::white), {}, 0, 0};
+    TMetafileObject Font{TMetafileObject::okFont, {}, {}, QFont(), 12, 0};
     QColor TextColor = Qt::black, BkColor = Qt::white;
     bool OpaqueBk = true;
     uint32_t TextAlign = 0;
@@ -70,7 +70,7 @@ public:
 
     TDrawingState State;
     std::vector<TDrawingState> Saved;
-    std::vector<TGdiObject> Objects;
+    std::vector<TMetafileObject> Objects;
     bool InPath = false;
     QPainterPath Path;
 
@@ -97,10 +97,10 @@ public:
     void DrawPath(bool Stroke, bool Fill);
 
     // Objects and states.
-    int AddWmfObject(TGdiObject Object);
-    void SetEmfObject(uint32_t Index, TGdiObject Object);
+    int AddWmfObject(TMetafileObject Object);
+    void SetEmfObject(uint32_t Index, TMetafileObject Object);
     void DeleteObject(uint32_t Index);
-    void Select(const TGdiObject& Object);
+    void Select(const TMetafileObject& Object);
     void SelectObject(uint32_t Index); // the high bit picks a stock object
     void SaveDC() { Saved.push_back(State); }
     void RestoreDC(int32_t Which);
@@ -108,8 +108,8 @@ public:
 
     static QPen MakePen(uint32_t Style, double Width, TColor Color);
     static QBrush MakeBrush(uint32_t Style, TColor Color, uint32_t Hatch);
-    static TGdiObject MakeFont(double Height, double Escapement, int Weight, bool Italic, bool Underline,
-                               bool StrikeOut, const QString& Face);
+    static TMetafileObject MakeFont(double Height, double Escapement, int Weight, bool Italic, bool Underline,
+                                    bool StrikeOut, const QString& Face);
 
 private:
     QTransform PageTransform() const;

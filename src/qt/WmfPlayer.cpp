@@ -86,11 +86,11 @@ private:
 
     // Objects. Every object record takes a slot, even those the player does not draw with.
     void PlayCreatePenIndirect(const TWmfPen& Pen) {
-        C.AddWmfObject({TGdiObject::okPen, C.MakePen(Pen.Style, Pen.Width, Pen.Color), {}, {}, 0, 0});
+        C.AddWmfObject({TMetafileObject::okPen, C.MakePen(Pen.Style, Pen.Width, Pen.Color), {}, {}, 0, 0});
     }
     void PlayCreateBrushIndirect(const TWmfBrush& Brush) {
         C.AddWmfObject(
-            {TGdiObject::okBrush, {}, C.MakeBrush(Brush.Style, Brush.Color, Brush.Hatch), {}, 0, 0});
+            {TMetafileObject::okBrush, {}, C.MakeBrush(Brush.Style, Brush.Color, Brush.Hatch), {}, 0, 0});
     }
     void PlayCreateFontIndirect(const std::optional<TWmfFont>& Font) {
         if (!Font) {
@@ -101,7 +101,7 @@ private:
                                   Font->StrikeOut,
                                   QString::fromLatin1(Font->Face.data(), qsizetype(Font->Face.size()))));
     }
-    void PlayCreateUnusedObject() { C.AddWmfObject({TGdiObject::okOther, {}, {}, {}, 0, 0}); }
+    void PlayCreateUnusedObject() { C.AddWmfObject({TMetafileObject::okOther, {}, {}, {}, 0, 0}); }
     void PlaySelectObject(const uint16_t& Index) {
         if (Index < C.Objects.size()) C.Select(C.Objects[Index]);
     }

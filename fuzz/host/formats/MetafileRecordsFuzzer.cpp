@@ -60,7 +60,8 @@ void DecodeEmf(std::span<const uint8_t> p) {
     DecodeEmfBrush(p);
     DecodeEmfModifyTransform(p);
     if (const auto t = DecodeEmfTransform(p))
-        Require(std::isfinite(t->M11 + t->M12 + t->M21 + t->M22 + t->Dx + t->Dy));
+        for (const float entry : {t->M11, t->M12, t->M21, t->M22, t->Dx, t->Dy})
+            Require(std::isfinite(entry));
     for (const bool points16 : {false, true}) {
         if (const auto poly = DecodeEmfPoly(p, points16))
             Require(poly->Points.size() * (points16 ? 4 : 8) + 20 <= p.size());
