@@ -28,7 +28,7 @@ TMetafile::TPlayer& Player() {
     throw EInvalidGraphic(Format(SInvalidMetafile, {why.c_str()}));
 }
 
-TRect ReadRect32(TByteReader& r) {
+TRect ReadRect(TByteReader& r) {
     TRect rect;
     rect.Left = r.S32LE();
     rect.Top = r.S32LE();
@@ -37,7 +37,10 @@ TRect ReadRect32(TByteReader& r) {
     return rect;
 }
 
-TWmfPlaceableHeader ReadPlaceableHeader(TByteReader& r) {
+} // namespace
+
+TWmfPlaceableHeader TWmfPlaceableHeader::Parse(std::span<const uint8_t, Size> Bytes) {
+    TByteReader r(Bytes);
     TWmfPlaceableHeader h;
     h.Key = r.U32LE();
     h.Handle = r.U16LE();
@@ -51,7 +54,8 @@ TWmfPlaceableHeader ReadPlaceableHeader(TByteReader& r) {
     return h;
 }
 
-TWmfHeader ReadWmfHeader(TByteReader& r) {
+TWmfHeader TWmfHeader::Parse(std::span<const uint8_t, Size> Bytes) {
+    TByteReader r(Bytes);
     TWmfHeader h;
     h.FileType = r.U16LE();
     h.HeaderWords = r.U16LE();
@@ -63,12 +67,13 @@ TWmfHeader ReadWmfHeader(TByteReader& r) {
     return h;
 }
 
-TEmfHeader ReadEmfHeader(TByteReader& r) {
+TEmfHeader TEmfHeader::Parse(std::span<const uint8_t, Size> Bytes) {
+    TByteReader r(Bytes);
     TEmfHeader h;
     h.Type = r.U32LE();
     h.HeaderSize = r.U32LE();
-    h.Bounds = ReadRect32(r);
-    h.Frame = ReadRect32(r);
+    h.Bounds = ReadRect(r);
+    h.Frame = ReadRect(r);
     h.Signature = r.U32LE();
     h.Version = r.U32LE();
     h.FileSize = r.U32LE();
@@ -85,25 +90,25 @@ TEmfHeader ReadEmfHeader(TByteReader& r) {
     return h;
 }
 
-} // namespace
-
 TMetafileHeader TMetafileHeader::Parse(std::span<const uint8_t> Head) {
     TMetafileHeader h;
     const std::span<const uint8_t> bytes = Head.first(std::min(Head.size(), PeekSize));
-    TByteReader r(bytes);
     if (bytes.size() >= 4 && LoadU32LE(bytes.data()) == TWmfPlaceableHeader::KeyValue) {
         // A placeable file too short for both headers stays of no kind; the check says why.
         h.Placeable = true;
-        if (!r.Has(TWmfPlaceableHeader::Size + TWmfHeader::Size)) return h;
-        h.PlaceableHeader = ReadPlaceableHeader(r);
-        h.WmfHeader = ReadWmfHeader(r);
+        if (bytes.size() < TWmfPlaceableHeader::Size + TWmfHeader::Size) return h;
+        h.PlaceableHeader = TWmfPlaceableHeader::Parse(bytes.first<TWmfPlaceableHeader::Size>());
+        h.WmfHeader = TWmfHeader::Parse(bytes.subspan<TWmfPlaceableHeader::Size, TWmfHeader::Size>());
         h.Kind = mkWmf;
-    } else if (bytes.size() >= TEmfHeader::Size && LoadU32LE(bytes.data()) == EMR_HEADER &&
-               LoadU32LE(bytes.data() + 40) == TEmfHeader::SignatureValue) {
-        h.EmfHeader = ReadEmfHeader(r);
-        h.Kind = mkEmf;
-    } else if (bytes.size() >= TWmfHeader::Size) {
-        const TWmfHeader wmf = ReadWmfHeader(r);
+    } else if (bytes.size() >= TEmfHeader::Size) {
+        const TEmfHeader emf = TEmfHeader::Parse(bytes.first<TEmfHeader::Size>());
+        if (emf.Type == EMR_HEADER && emf.Signature == TEmfHeader::SignatureValue) {
+            h.EmfHeader = emf;
+            h.Kind = mkEmf;
+        }
+    }
+    if (h.Kind == mkNone && !h.Placeable && bytes.size() >= TWmfHeader::Size) {
+        const TWmfHeader wmf = TWmfHeader::Parse(bytes.first<TWmfHeader::Size>());
         if ((wmf.FileType == 1 || wmf.FileType == 2) && wmf.HeaderWords == 9) {
             h.WmfHeader = wmf;
             h.Kind = mkWmf;
@@ -112,21 +117,22 @@ TMetafileHeader TMetafileHeader::Parse(std::span<const uint8_t> Head) {
     return h;
 }
 
-TMetafileCheck CheckMetafileHeader(const TMetafileHeader& Header, uint64_t FileSize) {
-    auto refuse = [](const char* why) { return TMetafileCheck{false, why}; };
+THeaderCheck CheckMetafileHeader(const TMetafileHeader& Header, uint64_t FileSize) {
+    auto refuse = [](const char* why) { return THeaderCheck{false, false, why}; };
+    const THeaderCheck accept{true, true, {}};
     if (FileSize < TWmfHeader::Size) return refuse("too short");
     if (FileSize > MaxMetafileBytes) return refuse("larger than 256 MB");
     if (Header.Placeable) {
         if (Header.Kind == mkNone) return refuse("too short");
         if (Header.PlaceableHeader.Inch == 0) return refuse("no units per inch");
-        return {true, {}};
+        return accept;
     }
     if (Header.Kind == mkEmf) {
         if (Header.EmfHeader.HeaderSize < TEmfHeader::Size || Header.EmfHeader.HeaderSize > FileSize)
             return refuse("header");
-        return {true, {}};
+        return accept;
     }
-    if (Header.Kind == mkWmf) return {true, {}};
+    if (Header.Kind == mkWmf) return accept;
     return refuse("unknown header");
 }
 
@@ -157,7 +163,7 @@ void TMetafile::SaveToStream(TStream& Stream) { Stream.WriteBuffer(FData.data(),
 namespace {
 
 // The headers at the stream position and the size from there to the end; the position stays.
-TMetafileCheck PeekHeader(TStream& Stream, TMetafileHeader& Header, uint64_t& Size) {
+THeaderCheck PeekHeader(TStream& Stream, TMetafileHeader& Header, uint64_t& Size) {
     const int64_t remaining = Stream.Size() - Stream.Position();
     Size = remaining > 0 ? uint64_t(remaining) : 0;
     std::array<uint8_t, TMetafileHeader::PeekSize> head{};
@@ -172,13 +178,13 @@ TMetafileCheck PeekHeader(TStream& Stream, TMetafileHeader& Header, uint64_t& Si
 bool TMetafile::CanLoad(TStream& Stream) {
     TMetafileHeader header;
     uint64_t size = 0;
-    return PeekHeader(Stream, header, size).Load;
+    return PeekHeader(Stream, header, size).CanLoad;
 }
 
 void TMetafile::LoadFromStream(TStream& Stream) {
     TMetafileHeader header;
     uint64_t size = 0;
-    const TMetafileCheck check = PeekHeader(Stream, header, size);
+    const THeaderCheck check = PeekHeader(Stream, header, size);
     if (!check.Load) Invalid(check.Refusal);
     FKind = mkNone;
     FRecords.clear();

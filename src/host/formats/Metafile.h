@@ -5,6 +5,7 @@
 #pragma once
 
 #include "host/Graphic.h"
+#include "host/HeaderCheck.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,7 @@ struct TWmfPlaceableHeader {
     uint16_t Inch = 0;
     uint32_t Reserved = 0;
     uint16_t Checksum = 0;
+    static TWmfPlaceableHeader Parse(std::span<const uint8_t, Size> Bytes);
 };
 
 // The header every WMF starts with (after the placeable header, if any). Sizes count 16-bit words.
@@ -41,6 +43,7 @@ struct TWmfHeader {
     uint16_t NumberOfObjects = 0;
     uint32_t MaxRecordWords = 0;
     uint16_t NumberOfMembers = 0;
+    static TWmfHeader Parse(std::span<const uint8_t, Size> Bytes);
 };
 
 // The fixed part of an EMF's first record.
@@ -59,6 +62,7 @@ struct TEmfHeader {
     uint16_t Reserved = 0;
     uint32_t DescriptionLength = 0, DescriptionOffset = 0, PaletteEntries = 0;
     int32_t DevicePixelsX = 0, DevicePixelsY = 0, DeviceMillimetresX = 0, DeviceMillimetresY = 0;
+    static TEmfHeader Parse(std::span<const uint8_t, Size> Bytes);
 };
 
 // The headers a file's first bytes hold, read once: Kind says which of them were found.
@@ -74,13 +78,9 @@ struct TMetafileHeader {
     static TMetafileHeader Parse(std::span<const uint8_t> Head);
 };
 
-// The one judgement on a header and the size of the file it starts: empty Refusal when the file
-// can be loaded, else the reason loading gives in its error message.
-struct TMetafileCheck {
-    bool Load = false;
-    std::string Refusal;
-};
-TMetafileCheck CheckMetafileHeader(const TMetafileHeader& Header, uint64_t FileSize);
+// The one judgement on the headers and the size of the file they start, for CanLoad and loading
+// alike (a metafile's CanLoad is no stricter than its loader).
+THeaderCheck CheckMetafileHeader(const TMetafileHeader& Header, uint64_t FileSize);
 
 struct TMetafileRecord {
     uint32_t Type;   // WMF function number or EMF record type

@@ -66,12 +66,13 @@ TEST(MetafileHeader, CheckAnswersLoadingAndCanLoad) {
                  {Bytes(40, 7), "unknown header"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Refusal);
-        const TMetafileCheck check =
+        const THeaderCheck check =
             CheckMetafileHeader(TMetafileHeader::Parse(c.File), uint64_t(c.File.size()));
         EXPECT_EQ(check.Load, *c.Refusal == 0);
         EXPECT_EQ(check.Refusal, c.Refusal);
         TMemoryStream s(c.File);
-        EXPECT_EQ(TMetafile::CanLoad(s), check.Load);
+        EXPECT_EQ(check.CanLoad, check.Load);
+        EXPECT_EQ(TMetafile::CanLoad(s), check.CanLoad);
         EXPECT_EQ(s.Position(), 0);
         EXPECT_EQ(Message(c.File),
                   check.Load ? "loaded" : "Metafile is not valid (" + std::string(c.Refusal) + ")");
