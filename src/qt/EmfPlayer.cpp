@@ -97,9 +97,9 @@ private:
     void PlaySetViewportExtEx(const TPoint& Extent) { S.ViewportExt = QSizeF(Extent.X, Extent.Y); }
     void PlaySetViewportOrgEx(const TPoint& Origin) { S.ViewportOrg = C.Point(Origin); }
     void PlaySetMapMode(const uint32_t& Mode) { S.MapMode = int(Mode); }
-    void PlaySetBkMode(const uint32_t& Mode) { S.OpaqueBk = Mode == BkModeOpaque; }
+    void PlaySetBkMode(const uint32_t& Mode) { S.OpaqueBk = Mode == OPAQUE; }
     void PlaySetPolyFillMode(const uint32_t& Mode) {
-        S.Fill = Mode == FillModeWinding ? Qt::WindingFill : Qt::OddEvenFill;
+        S.Fill = Mode == WINDING ? Qt::WindingFill : Qt::OddEvenFill;
     }
     void PlaySetTextAlign(const uint32_t& Align) { S.TextAlign = Align; }
     void PlaySetTextColor(const uint32_t& Color) { S.TextColor = ColorRef(Color); }

@@ -3,6 +3,7 @@
 #include "host/Exceptions.h"
 #include "host/Stream.h"
 #include "host/formats/BmpFormat.h"
+#include "host/formats/EmfRecords.h"
 #include "qt/ImageView.h"
 
 #include <QFontMetricsF>
@@ -202,11 +203,11 @@ void TMetafileCanvas::Text(QPointF At, const QString& Text, const std::optional<
     const QFontMetricsF fm(font);
     if (OpaqueBox) P.fillRect(*OpaqueBox, State.BkColor);
     const double width = fm.horizontalAdvance(Text);
-    const uint32_t horizontal = State.TextAlign & 6, vertical = State.TextAlign & 24;
-    const bool updateCP = State.TextAlign & 1;
+    const uint32_t horizontal = State.TextAlign & TA_HORIZONTAL, vertical = State.TextAlign & TA_VERTICAL;
+    const bool updateCP = State.TextAlign & TA_UPDATECP;
     if (updateCP) At = State.Position;
-    const double dx = horizontal == 2 ? -width : horizontal == 6 ? -width / 2 : 0;
-    const double dy = vertical == 24 ? 0 : vertical == 8 ? -fm.descent() : fm.ascent();
+    const double dx = horizontal == TA_RIGHT ? -width : horizontal == TA_CENTER ? -width / 2 : 0;
+    const double dy = vertical == TA_BASELINE ? 0 : vertical == TA_BOTTOM ? -fm.descent() : fm.ascent();
     P.save();
     P.translate(At);
     if (State.Font.Escapement != 0) P.rotate(-State.Font.Escapement / 10);
@@ -217,7 +218,7 @@ void TMetafileCanvas::Text(QPointF At, const QString& Text, const std::optional<
     glyphs.addText(QPointF(dx, dy), font, Text);
     P.fillPath(glyphs, State.TextColor);
     P.restore();
-    if (updateCP) State.Position = At + QPointF(horizontal == 2 ? -width : width, 0);
+    if (updateCP) State.Position = At + QPointF(horizontal == TA_RIGHT ? -width : width, 0);
 }
 
 void TMetafileCanvas::Bitmap(const TMetafileDib& Dib, const QRectF& Dest, const QRectF& Source) {
@@ -282,15 +283,15 @@ void TMetafileCanvas::Select(const TMetafileObject& Object) {
 }
 
 void TMetafileCanvas::SelectObject(uint32_t Index) {
-    if (Index & 0x80000000u) {
-        const uint32_t stock = Index & 0x7FFFFFFF;
+    if (Index & ENHMETA_STOCK_OBJECT) {
+        const uint32_t stock = Index & ~ENHMETA_STOCK_OBJECT;
         static const QColor greys[] = {Qt::white, QColor(192, 192, 192), QColor(128, 128, 128),
                                        QColor(64, 64, 64), Qt::black};
-        if (stock <= 4) State.Brush.Brush = QBrush(greys[stock]);
-        if (stock == 5) State.Brush.Brush = QBrush(Qt::NoBrush);
-        if (stock == 6) State.Pen.Pen = QPen(Qt::white, 0);
-        if (stock == 7) State.Pen.Pen = QPen(Qt::black, 0);
-        if (stock == 8) State.Pen.Pen = QPen(Qt::NoPen);
+        if (stock <= BLACK_BRUSH) State.Brush.Brush = QBrush(greys[stock]);
+        if (stock == NULL_BRUSH) State.Brush.Brush = QBrush(Qt::NoBrush);
+        if (stock == WHITE_PEN) State.Pen.Pen = QPen(Qt::white, 0);
+        if (stock == BLACK_PEN) State.Pen.Pen = QPen(Qt::black, 0);
+        if (stock == NULL_PEN) State.Pen.Pen = QPen(Qt::NoPen);
         return;
     }
     if (Index < Objects.size()) Select(Objects[Index]);
@@ -326,8 +327,8 @@ QPen TMetafileCanvas::MakePen(uint32_t Style, double Width, TColor Color) {
 QBrush TMetafileCanvas::MakeBrush(uint32_t Style, TColor Color, uint32_t Hatch) {
     static const Qt::BrushStyle hatches[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::FDiagPattern,
                                              Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
-    if (Style == 1) return QBrush(Qt::NoBrush);
-    if (Style == 2) return QBrush(ColorRef(Color), hatches[Hatch < 6 ? Hatch : 0]);
+    if (Style == BS_NULL) return QBrush(Qt::NoBrush);
+    if (Style == BS_HATCHED) return QBrush(ColorRef(Color), hatches[Hatch < 6 ? Hatch : 0]);
     return QBrush(ColorRef(Color));
 }
 

@@ -20,20 +20,6 @@
 
 namespace ferronel::qt {
 
-enum TMapMode : uint32_t {
-    MM_TEXT = 1,
-    MM_LOMETRIC,
-    MM_HIMETRIC,
-    MM_LOENGLISH,
-    MM_HIENGLISH,
-    MM_TWIPS,
-    MM_ISOTROPIC,
-    MM_ANISOTROPIC
-};
-
-// Background and fill modes as the records store them.
-enum : uint32_t { BkModeOpaque = 2, FillModeWinding = 2 };
-
 QColor ColorRef(TColor Color);
 
 struct TMetafileObject {

@@ -68,10 +68,10 @@ private:
 
     // State
     void PlaySetBkColor(const TColor& Color) { S.BkColor = ColorRef(Color); }
-    void PlaySetBkMode(const uint16_t& Mode) { S.OpaqueBk = Mode == BkModeOpaque; }
+    void PlaySetBkMode(const uint16_t& Mode) { S.OpaqueBk = Mode == OPAQUE; }
     void PlaySetMapMode(const uint16_t& Mode) { S.MapMode = int(Mode); }
     void PlaySetPolyFillMode(const uint16_t& Mode) {
-        S.Fill = Mode == FillModeWinding ? Qt::WindingFill : Qt::OddEvenFill;
+        S.Fill = Mode == WINDING ? Qt::WindingFill : Qt::OddEvenFill;
     }
     void PlaySetTextAlign(const uint16_t& Align) { S.TextAlign = Align; }
     void PlaySetTextColor(const TColor& Color) { S.TextColor = ColorRef(Color); }

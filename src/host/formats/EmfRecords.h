@@ -81,6 +81,20 @@ enum TEmfTransformMode : uint32_t {
     MWT_SET = 4
 };
 
+// Objects every picture may select without making them: an object index with the high bit set.
+enum TEmfStockObject : uint32_t {
+    ENHMETA_STOCK_OBJECT = 0x80000000,
+    WHITE_BRUSH = 0,
+    LTGRAY_BRUSH,
+    GRAY_BRUSH,
+    DKGRAY_BRUSH,
+    BLACK_BRUSH,
+    NULL_BRUSH,
+    WHITE_PEN,
+    BLACK_PEN,
+    NULL_PEN
+};
+
 struct TEmfRoundRect {
     TRect Box;
     int32_t CornerWidth = 0, CornerHeight = 0;

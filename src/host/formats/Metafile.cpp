@@ -109,7 +109,8 @@ TMetafileHeader TMetafileHeader::Parse(std::span<const uint8_t> Head) {
     }
     if (h.Kind == mkNone && !h.Placeable && bytes.size() >= TWmfHeader::Size) {
         const TWmfHeader wmf = TWmfHeader::Parse(bytes.first<TWmfHeader::Size>());
-        if ((wmf.FileType == 1 || wmf.FileType == 2) && wmf.HeaderWords == 9) {
+        if ((wmf.FileType == TWmfHeader::ftMemory || wmf.FileType == TWmfHeader::ftDisk) &&
+            wmf.HeaderWords == TWmfHeader::HeaderWordsValue) {
             h.WmfHeader = wmf;
             h.Kind = mkWmf;
         }

@@ -36,8 +36,10 @@ struct TWmfPlaceableHeader {
 // The header every WMF starts with (after the placeable header, if any). Sizes count 16-bit words.
 struct TWmfHeader {
     static constexpr size_t Size = 18;
-    uint16_t FileType = 0;    // 1 in memory, 2 on disk
-    uint16_t HeaderWords = 0; // 9
+    static constexpr uint16_t HeaderWordsValue = Size / 2;
+    enum TFileType : uint16_t { ftMemory = 1, ftDisk = 2 };
+    uint16_t FileType = 0;
+    uint16_t HeaderWords = 0;
     uint16_t Version = 0;
     uint32_t FileWords = 0;
     uint16_t NumberOfObjects = 0;
@@ -94,8 +96,33 @@ struct TMetafileDib {
     std::span<const uint8_t> Info;
     std::span<const uint8_t> Bits;
 };
-// Text output options in both kinds of records.
-enum : uint32_t { ETO_OPAQUE = 0x0002, ETO_CLIPPED = 0x0004 };
+// Codes both kinds of records use.
+enum TMetafileBkMode : uint32_t { TRANSPARENT = 1, OPAQUE = 2 };
+enum TMetafileFillMode : uint32_t { ALTERNATE = 1, WINDING = 2 };
+enum TMetafileMapMode : uint32_t {
+    MM_TEXT = 1,
+    MM_LOMETRIC,
+    MM_HIMETRIC,
+    MM_LOENGLISH,
+    MM_HIENGLISH,
+    MM_TWIPS,
+    MM_ISOTROPIC,
+    MM_ANISOTROPIC
+};
+enum TMetafileBrushStyle : uint32_t { BS_SOLID = 0, BS_NULL = 1, BS_HATCHED = 2 };
+// Text alignment: TA_RIGHT and TA_CENTER share bits (TA_HORIZONTAL), as do TA_BOTTOM and TA_BASELINE
+// (TA_VERTICAL); left and top are 0.
+enum TMetafileTextAlign : uint32_t {
+    TA_UPDATECP = 0x01,
+    TA_RIGHT = 0x02,
+    TA_CENTER = 0x06,
+    TA_HORIZONTAL = 0x06,
+    TA_BOTTOM = 0x08,
+    TA_BASELINE = 0x18,
+    TA_VERTICAL = 0x18
+};
+// Text output options.
+enum TMetafileTextOptions : uint32_t { ETO_OPAQUE = 0x0002, ETO_CLIPPED = 0x0004 };
 
 // Whether Info starts with an info header size that is one and fits in Info.
 bool MetafileDibInfoFits(std::span<const uint8_t> Info);
