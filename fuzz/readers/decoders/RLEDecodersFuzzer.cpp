@@ -52,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
         std::vector<uint8_t> unpacked(size_t(count) * unitBytes);
         const uint8_t* p = packed.data();
         uint8_t* u = unpacked.data();
+        decoder->BeginDecode();
         decoder->Decode(p, u, int32_t(stored), int32_t(count));
         if (stored > packed.size() || !std::equal(unpacked.begin(), unpacked.end(), source.get()))
             __builtin_trap();

@@ -70,27 +70,48 @@ void TTargaRLEDecoder::Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t Pa
     const uint8_t* const end = s + Positive(PackedSize);
     uint8_t* d = Dest;
     size_t left = Positive(UnpackedSize);
-    while (left > 0 && s < end) {
+    // Raw pixels: as many of Count as fit the destination and the source; answers false when the
+    // source ran out before the packet or the destination did.
+    auto copyRaw = [&](size_t count) {
+        const size_t m = std::min({count, left, size_t(end - s) / p});
+        std::memcpy(d, s, m * p);
+        d += m * p;
+        s += m * p;
+        left -= m;
+        FPendingCount = count - m;
+        FPendingRun = false;
+        return FPendingCount == 0 || left == 0;
+    };
+    auto fillRun = [&](size_t count) {
+        const size_t m = std::min(count, left);
+        FillPixels(d, FRunPixel, p, m);
+        d += m * p;
+        left -= m;
+        FPendingCount = count - m;
+        FPendingRun = true;
+    };
+
+    bool more = true;
+    if (FPendingCount > 0 && left > 0) {
+        if (FPendingRun)
+            fillRun(FPendingCount);
+        else
+            more = copyRaw(FPendingCount);
+    }
+    while (more && left > 0 && s < end) {
         const uint8_t c = *s++;
         const size_t n = (c & 127u) + 1;
-        const size_t available = size_t(end - s);
         if (c & 0x80) {
-            if (available < p) {
+            if (size_t(end - s) < p) {
                 s = end;
+                FPendingCount = 0;
                 break;
             }
-            const size_t m = std::min(n, left);
-            FillPixels(d, s, p, m);
-            d += m * p;
-            left -= m;
+            std::memcpy(FRunPixel, s, p);
             s += p;
+            fillRun(n);
         } else {
-            // A packet longer than the row is cut there; its source bytes are still consumed.
-            const size_t m = std::min({n, left, available / p});
-            std::memcpy(d, s, m * p);
-            d += m * p;
-            left -= m;
-            s += std::min(n * p, available);
+            more = copyRaw(n);
         }
     }
     Source = s;

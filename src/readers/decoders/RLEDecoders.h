@@ -8,17 +8,26 @@
 namespace ferronel {
 
 // Units: pixels of ColorDepth bits (8, 15, 16, 24 or 32). Decode advances Source past what it used.
+// Older writers let a packet run on past the end of a row; the part of a packet a call could not
+// use is kept and continues the next call, so rows may be decoded one at a time. BeginDecode
+// forgets it.
 class TTargaRLEDecoder : public TDecoder {
     FERRONEL_ABSTRACT_CLASS(TTargaRLEDecoder, TDecoder)
 public:
     explicit TTargaRLEDecoder(uint32_t ColorDepth) : FColorDepth(ColorDepth) {}
+    void BeginDecode() override { FPendingCount = 0; }
     void Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) override;
     // Dest must hold Count x (pixel bytes + 1) bytes, the worst case of one control byte a pixel.
     void Encode(const uint8_t* Source, uint8_t* Dest, uint32_t Count, uint32_t& BytesStored) override;
     uint32_t ColorDepth() const { return FColorDepth; }
+    // Pixels of a packet that the last call left over.
+    size_t PendingPixels() const { return FPendingCount; }
 
 private:
     uint32_t FColorDepth;
+    size_t FPendingCount = 0;
+    bool FPendingRun = false; // a run (of FRunPixel) rather than raw pixels from the source
+    uint8_t FRunPixel[4] = {};
 };
 
 // Units: bytes.

@@ -7,6 +7,7 @@
 #include "readers/ReaderStrings.h"
 #include "readers/decoders/RLEDecoders.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -23,6 +24,23 @@ bool IsPixelDepth(uint8_t Depth) {
 }
 bool IsColorMapEntrySize(uint8_t Size) { return Size == 15 || Size == 16 || Size == 24 || Size == 32; }
 bool IsImageType(uint8_t Type) { return Type <= ttGray || (Type >= ttRLEColorMapped && Type <= ttRLEGray); }
+
+// Grey and opacity byte pairs as blue, green, red and opacity.
+void WidenGrayAlpha(const uint8_t* Source, uint8_t* Dest, uint32_t Width) {
+    for (uint32_t x = 0; x < Width; ++x, Source += 2, Dest += 4) {
+        Dest[0] = Dest[1] = Dest[2] = Source[0];
+        Dest[3] = Source[1];
+    }
+}
+
+// Reverses the order of the Width pixels of PixelBytes bytes in a row.
+void MirrorRow(uint8_t* Row, uint32_t Width, size_t PixelBytes) {
+    if (Width < 2) return;
+    uint8_t* left = Row;
+    uint8_t* right = Row + size_t(Width - 1) * PixelBytes;
+    for (; left < right; left += PixelBytes, right -= PixelBytes)
+        std::swap_ranges(left, left + PixelBytes, right);
+}
 
 } // namespace
 
@@ -92,8 +110,15 @@ THeaderCheck TTargaGraphic::ReadHeader(TStream& Stream) {
         p.ColorScheme = FHeader.Gray() ? csGray : csIndexed;
         p.SamplesPerPixel = 1;
         break;
-    case 15:
     case 16:
+        if (FHeader.GrayAlpha()) {
+            p.ColorScheme = csGrayAlpha;
+            p.SamplesPerPixel = 2;
+            p.HasAlpha = FHeader.DeclaresAlpha();
+            break;
+        }
+        [[fallthrough]];
+    case 15:
         p.ColorScheme = csRGB;
         p.BitsPerSample = 5;
         p.SamplesPerPixel = 3;
@@ -125,42 +150,24 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     if (!check.Load) ReaderError(check.Refusal);
     Stream.Seek(FHeader.IDLength, soCurrent);
 
-    TColorManager& cm = ColorManager();
-    cm.SetSourceSamplesPerPixel(p.SamplesPerPixel);
-    cm.SetTargetSamplesPerPixel(p.SamplesPerPixel);
-    cm.SetSourceColorScheme(p.ColorScheme);
-    cm.SourceOptions = {};
-    cm.SetTargetColorScheme(csBGR);
-    cm.SetSourceBitsPerSample(p.BitsPerSample);
-    cm.SetTargetBitsPerSample(p.BitsPerSample);
-    SetPixelFormat(cm.PixelFormatFor(true));
-
     // The colour map, when the file has one, stands between the ID and the pixels. A grey file does
     // not use it, but it is skipped so that the pixels are read from where they start.
     const size_t mapBytes = FHeader.ColorMapBytes();
-    if (FHeader.Gray()) {
-        SetPalette(cm.MakeGrayPalette(false));
+    if (FHeader.GrayAlpha()) {
+        // Grey and opacity become 32-bit pixels; the colour manager has no row layout for them.
+        SetPixelFormat(pf32bit);
         Stream.Seek(int64_t(mapBytes), soCurrent);
-    } else if (FHeader.ColorMapType == tmPresent) {
-        std::vector<uint8_t> map(mapBytes);
-        Stream.ReadBuffer(map.data(), map.size());
-        const uint16_t length = FHeader.ColorMapLength;
-        switch (FHeader.ColorMapEntrySize) {
-        case 24: SetPalette(cm.MakeColorMapPalette({map}, 0, length, true)); break;
-        case 32: SetPalette(cm.MakeColorMapPalette({map}, 1, length, true)); break;
-        case 15:
-        case 16: {
-            TPaletteEntries entries(std::min<size_t>(length, 256));
-            for (size_t i = 0; i < entries.size(); ++i) {
-                const uint32_t v = LoadU16LE(map.data() + 2 * i);
-                entries[i] = {uint8_t((v & 0x7C00) >> 7), uint8_t((v & 0x3E0) >> 2), uint8_t((v & 31) << 3),
-                              0};
-            }
-            SetPalette(CreatePalette(std::move(entries)));
-            break;
-        }
-        default: break; // an entry size without a palette format: the map is read past and left unused
-        }
+    } else {
+        TColorManager& cm = ColorManager();
+        cm.SetSourceSamplesPerPixel(p.SamplesPerPixel);
+        cm.SetTargetSamplesPerPixel(p.SamplesPerPixel);
+        cm.SetSourceColorScheme(p.ColorScheme);
+        cm.SourceOptions = {};
+        cm.SetTargetColorScheme(csBGR);
+        cm.SetSourceBitsPerSample(p.BitsPerSample);
+        cm.SetTargetBitsPerSample(p.BitsPerSample);
+        SetPixelFormat(cm.PixelFormatFor(true));
+        ReadPalette(Stream, mapBytes);
     }
 
     SetSize(int32_t(p.Width), int32_t(p.Height));
@@ -168,34 +175,76 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     EndProgress();
     StartProgress(gesTransfering);
 
+    // Rows arrive in file order; bit 5 says whether the first is the top one, bit 4 whether each
+    // starts at the right. Grey-with-opacity rows are read into a buffer and widened.
     const int32_t height = Height();
-    const bool topDown = FHeader.TopDown();
-    auto targetRow = [&](int32_t i) { return ScanLine(topDown ? i : height - 1 - i); };
+    const uint32_t width = p.Width;
+    const bool grayAlpha = FHeader.GrayAlpha();
+    std::vector<uint8_t> stored(grayAlpha ? rowBytes : 0);
+    auto rowOf = [&](int32_t i) { return ScanLine(FHeader.TopDown() ? i : height - 1 - i); };
+    auto readInto = [&](int32_t i) { return grayAlpha ? stored.data() : rowOf(i); };
+    auto finishRow = [&](int32_t i) {
+        uint8_t* row = rowOf(i);
+        if (grayAlpha) WidenGrayAlpha(stored.data(), row, width);
+        if (FHeader.RightToLeft()) MirrorRow(row, width, size_t(BitsPerPixel()) / 8);
+        RowProgress(uint32_t(i));
+    };
     if (FHeader.Uncompressed()) {
         for (int32_t i = 0; i < height; ++i) {
-            Stream.ReadBuffer(targetRow(i), rowBytes);
-            RowProgress(uint32_t(i));
+            Stream.ReadBuffer(readInto(i), rowBytes);
+            finishRow(i);
         }
     } else if (FHeader.Compressed()) {
         // Rows are decoded from a window over the stream; each row takes what its packets use and
-        // the next starts right after, however the packets fall.
+        // the next starts right after, however the packets fall. A packet may run on into the next
+        // row: the decoder keeps what is left of it.
         TTargaRLEDecoder decoder(FHeader.PixelDepth);
+        decoder.BeginDecode();
         TStreamWindow window(Stream);
         for (int32_t i = 0; i < height; ++i) {
             const size_t available = window.Ensure(2 * rowBytes);
             const uint8_t* source = window.Data();
-            uint8_t* dest = targetRow(i);
-            decoder.Decode(source, dest, CheckedCast<int32_t>(available), int32_t(p.Width));
+            uint8_t* dest = readInto(i);
+            decoder.Decode(source, dest, CheckedCast<int32_t>(available), int32_t(width));
             window.Consume(size_t(source - window.Data()));
-            RowProgress(uint32_t(i));
+            finishRow(i);
         }
         window.Sync();
     }
-    // 32-bit pixels carry opacity when the descriptor says the image has 8 attribute bits and some
-    // pixel is not fully transparent; many writers leave those bytes at 0 and mean nothing by them.
-    if (FHeader.PixelDepth == 32 && (FHeader.Descriptor & tdAttributeBits) == 8)
+    // 32-bit pixels and grey with opacity carry opacity when the descriptor says the image has 8
+    // attribute bits and some pixel is not fully transparent; many writers leave those bytes at 0
+    // and mean nothing by them.
+    if ((FHeader.PixelDepth == 32 || grayAlpha) && FHeader.DeclaresAlpha())
         SetAlphaFormat(AnyFourthByteSet() ? afDefined : afIgnored);
     EndProgress();
+}
+
+void TTargaGraphic::ReadPalette(TStream& Stream, size_t MapBytes) {
+    TColorManager& cm = ColorManager();
+    if (FHeader.Gray()) {
+        SetPalette(cm.MakeGrayPalette(false));
+        Stream.Seek(int64_t(MapBytes), soCurrent);
+        return;
+    }
+    if (FHeader.ColorMapType != tmPresent) return;
+    std::vector<uint8_t> map(MapBytes);
+    Stream.ReadBuffer(map.data(), map.size());
+    const uint16_t length = FHeader.ColorMapLength;
+    switch (FHeader.ColorMapEntrySize) {
+    case 24: SetPalette(cm.MakeColorMapPalette({map}, 0, length, true)); break;
+    case 32: SetPalette(cm.MakeColorMapPalette({map}, 1, length, true)); break;
+    case 15:
+    case 16: {
+        TPaletteEntries entries(std::min<size_t>(length, 256));
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const uint32_t v = LoadU16LE(map.data() + 2 * i);
+            entries[i] = {uint8_t((v & 0x7C00) >> 7), uint8_t((v & 0x3E0) >> 2), uint8_t((v & 31) << 3), 0};
+        }
+        SetPalette(CreatePalette(std::move(entries)));
+        break;
+    }
+    default: break; // an entry size without a palette format: the map is read past and left unused
+    }
 }
 
 void TTargaGraphic::SaveToStream(TStream& Stream) { SaveToStream(Stream, true); }

@@ -26,6 +26,7 @@ enum TTargaColorMapType : uint8_t { tmNone = 0, tmPresent = 1 };
 // Image descriptor bits.
 enum : uint8_t {
     tdAttributeBits = 0x0F, // bits of opacity per pixel
+    tdRightToLeft = 0x10,   // the first stored pixel of a row is the rightmost
     tdTopDown = 0x20,       // the first stored row is the top row
 };
 
@@ -53,6 +54,10 @@ struct TTargaHeader {
     bool Compressed() const { return ImageType >= ttRLEColorMapped && ImageType <= ttRLEGray; }
     bool Uncompressed() const { return ImageType >= ttColorMapped && ImageType <= ttGray; }
     bool TopDown() const { return (Descriptor & tdTopDown) != 0; }
+    bool RightToLeft() const { return (Descriptor & tdRightToLeft) != 0; }
+    // 16-bit grey pixels are a grey byte and an opacity byte.
+    bool GrayAlpha() const { return Gray() && PixelDepth == 16; }
+    bool DeclaresAlpha() const { return (Descriptor & tdAttributeBits) == 8; }
     // Bytes per pixel: depth 15 takes two.
     size_t PixelBytes() const { return (PixelDepth + 1u) / 8; }
     // Bytes of colour map between the ID and the pixels; entries are whole bytes.
@@ -79,6 +84,9 @@ public:
 private:
     // Reads the header at the stream position into FHeader and fills the image properties from it.
     THeaderCheck ReadHeader(TStream& Stream);
+    // The palette of a grey or colour-mapped file, from the colour map where the file has one (a
+    // grey file's map is skipped); the stream stands at the map.
+    void ReadPalette(TStream& Stream, size_t MapBytes);
 
     TTargaHeader FHeader;
 };

@@ -28,7 +28,7 @@ ppmtotga -rgb src.ppm > nb-rgb24r.tga
 ppmtotga -mono src.ppm > nb-greyr.tga
 rm -f src.png src.ppm quant.ppm
 
-for f in *.tga; do
+for f in im-*.tga nb-*.tga; do
     base="${f%.tga}"
     tgatoppm "$f" 2>/dev/null | pamdepth 255 > ref.ppm
     if [ "$(xxd -s 16 -l 1 -p "$f")" = "20" ]; then

@@ -41,13 +41,22 @@ TEST(TargaRLE, DecodesRunsAndLiteralsAndMovesTheSource) {
     EXPECT_EQ(r.Output, (Bytes{1, 2, 3, 1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(r.SourceUsed, 8u);
 
-    // A packet longer than the row is cut there; its bytes are still consumed.
+    // Packets longer than the row go on in the next call: raw pixels from where the source was
+    // left, a run with its pixel.
     TTargaRLEDecoder d8(8);
     const TResult cut = Decode(d8, {0x03, 1, 2, 3, 4, 0x80, 9}, 2);
     EXPECT_EQ(cut.Output, (Bytes{1, 2}));
-    EXPECT_EQ(cut.SourceUsed, 5u);
-    const TResult run = Decode(d8, {0xFF, 7}, 5);
-    EXPECT_EQ(run.Output, Bytes(5, 7));
+    EXPECT_EQ(cut.SourceUsed, 3u);
+    EXPECT_EQ(d8.PendingPixels(), 2u);
+    const TResult rest = Decode(d8, {3, 4, 0x81, 9}, 4);
+    EXPECT_EQ(rest.Output, (Bytes{3, 4, 9, 9}));
+    EXPECT_EQ(rest.SourceUsed, 4u);
+    TTargaRLEDecoder runs(8);
+    EXPECT_EQ(Decode(runs, {0xFF, 7}, 5).Output, Bytes(5, 7));
+    EXPECT_EQ(Decode(runs, {}, 3).Output, Bytes(3, 7));
+    EXPECT_EQ(runs.PendingPixels(), 120u);
+    runs.BeginDecode(); // a new image starts with a packet
+    EXPECT_EQ(Decode(runs, {0x00, 5}, 2).Output, (Bytes{5, 0xEE}));
 
     // An unknown depth decodes nothing and leaves the source.
     TTargaRLEDecoder d12(12);
@@ -58,10 +67,12 @@ TEST(TargaRLE, DecodesRunsAndLiteralsAndMovesTheSource) {
 
 TEST(TargaRLE, HostileDataStopsAtEitherEnd) {
     TTargaRLEDecoder d16(16);
-    // A literal packet announcing 128 pixels with 3 bytes of data: one whole pixel, then the end.
+    // A literal packet announcing 128 pixels with 3 bytes of data: one whole pixel, then the end;
+    // the half pixel is left for a call with more data.
     const TResult shortLiteral = Decode(d16, {0x7F, 1, 2, 3}, 4, 2);
     EXPECT_EQ(shortLiteral.Output, (Bytes{1, 2, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
-    EXPECT_EQ(shortLiteral.SourceUsed, 4u);
+    EXPECT_EQ(shortLiteral.SourceUsed, 3u);
+    d16.BeginDecode();
     // A run packet whose pixel is cut off.
     const TResult shortRun = Decode(d16, {0x85, 1}, 4, 2);
     EXPECT_EQ(shortRun.Output, Bytes(8, 0xEE));

@@ -117,12 +117,13 @@ TEST(TargaReader, ShortFilesAndOddHeaders) {
     TBytes truncated = Header(2, 4, 4, 24);
     truncated.U8({1, 2, 3});
     EXPECT_THROW(Load(truncated.Data), EReadError);
-    // Compressed data that ends early decodes what is there; a run is cut at its row's end.
-    TBytes shortRle = Header(10, 2, 2, 24, 0x20);
-    shortRle.U8({0x83, 1, 2, 3});
+    // Compressed data that ends early decodes what is there; a run goes on into the next row.
+    TBytes shortRle = Header(10, 2, 3, 24, 0x20);
+    shortRle.U8({0x82, 1, 2, 3});
     const auto s = Load(shortRle.Data);
     EXPECT_EQ(Row(*s, 0, 6), (Bytes{1, 2, 3, 1, 2, 3}));
-    EXPECT_EQ(Row(*s, 1, 6), Bytes(6, 0));
+    EXPECT_EQ(Row(*s, 1, 6), (Bytes{1, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(Row(*s, 2, 6), Bytes(6, 0));
     // No image data: the size is kept, nothing is read.
     const auto none = Load(Header(0, 3, 2, 24).Data);
     EXPECT_EQ(none->Width(), 3);
@@ -132,6 +133,57 @@ TEST(TargaReader, ShortFilesAndOddHeaders) {
     } catch (const EInvalidGraphic& e) {
         EXPECT_EQ(e.Message(), "Invalid color format in TGA file.");
     }
+}
+
+std::vector<uint8_t> FixturePixels(const std::string& Name) {
+    TMemoryStream s;
+    s.LoadFromFile(test::DataPath("tga/" + Name + ".tga"));
+    TTargaGraphic t;
+    t.LoadFromStream(s);
+    return test::Rgba(t);
+}
+
+TEST(TargaReader, EveryOriginAndPacketLayoutGivesTheSamePicture) {
+    const std::vector<uint8_t> topLeft = FixturePixels("hb-origin-tl");
+    for (const char* name : {"hb-origin-tr", "hb-origin-bl", "hb-origin-br", "hb-origin-tl-rle",
+                             "hb-origin-tr-rle", "hb-origin-bl-rle", "hb-origin-br-rle"})
+        EXPECT_EQ(FixturePixels(name), topLeft) << name;
+    // Packets that run on past every row end decode as the same picture stored row by row.
+    EXPECT_EQ(FixturePixels("hb-crossing-rle"), FixturePixels("hb-aligned-rle"));
+}
+
+TEST(TargaReader, RightToLeftRowsOfEveryPixelSize) {
+    TBytes indexed = Header(3, 3, 1, 8, 0x10);
+    indexed.U8({1, 2, 3});
+    EXPECT_EQ(Row(*Load(indexed.Data), 0, 3), (Bytes{3, 2, 1}));
+    TBytes rgb15 = Header(2, 2, 1, 15, 0x30);
+    rgb15.U8({1, 2, 3, 4});
+    EXPECT_EQ(Row(*Load(rgb15.Data), 0, 4), (Bytes{3, 4, 1, 2}));
+    TBytes rgba = Header(10, 3, 1, 32, 0x38); // a run, then a raw pixel
+    rgba.U8({0x81, 1, 2, 3, 4, 0x00, 5, 6, 7, 8});
+    EXPECT_EQ(Row(*Load(rgba.Data), 0, 12), (Bytes{5, 6, 7, 8, 1, 2, 3, 4, 1, 2, 3, 4}));
+}
+
+TEST(TargaReader, SixteenBitGreyIsGreyWithOpacity) {
+    TBytes file = Header(3, 2, 1, 16, 0x28);
+    file.U8({10, 0, 200, 128});
+    TMemoryStream s(file.Data);
+    TTargaGraphic t;
+    ASSERT_TRUE(t.LoadImageProperties(s, 0));
+    EXPECT_EQ(t.ImageProperties().ColorScheme, csGrayAlpha);
+    EXPECT_EQ(t.ImageProperties().SamplesPerPixel, 2);
+    EXPECT_TRUE(t.ImageProperties().HasAlpha);
+    const auto b = Load(file.Data);
+    EXPECT_EQ(b->PixelFormat(), pf32bit);
+    EXPECT_EQ(b->AlphaFormat(), afDefined);
+    EXPECT_EQ(Row(*b, 0, 8), (Bytes{10, 10, 10, 0, 200, 200, 200, 128}));
+    // Without attribute bits the second byte means nothing.
+    file.Data[17] = 0x20;
+    EXPECT_EQ(Load(file.Data)->AlphaFormat(), afIgnored);
+    // 16-bit colour stays 5-5-5.
+    TBytes colour = Header(2, 1, 1, 16);
+    colour.U8({0x1F, 0});
+    EXPECT_EQ(Load(colour.Data)->PixelFormat(), pf15bit);
 }
 
 TEST(TargaReader, OpacityOnlyWhenTheFileDeclaresIt) {
