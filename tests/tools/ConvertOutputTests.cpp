@@ -1,5 +1,5 @@
-#include "Convert.h"
 #include "support/TestData.h"
+#include "tools/RunConvert.h"
 
 #include <QImage>
 
@@ -11,17 +11,10 @@
 namespace ferronel {
 namespace {
 
+using test::Convert;
 using test::DataPath;
 using test::ReadPam;
 using test::TTempDir;
-
-int Convert(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
-    std::ostringstream o, e;
-    const int status = ConvertMain(args, o, e);
-    if (out) *out = o.str();
-    if (err) *err = e.str();
-    return status;
-}
 
 // A PNG file's pixels as R, G, B, A bytes, rows packed.
 std::vector<uint8_t> PngPixels(const std::string& fileName, QImage* loaded = nullptr) {

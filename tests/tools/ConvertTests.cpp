@@ -1,6 +1,6 @@
-#include "Convert.h"
 #include "support/MetafileBuilder.h"
 #include "support/TestData.h"
+#include "tools/RunConvert.h"
 
 #include <gtest/gtest.h>
 
@@ -9,17 +9,10 @@
 namespace ferronel {
 namespace {
 
+using test::Convert;
 using test::DataPath;
 using test::ReadPam;
 using test::TTempDir;
-
-int Convert(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
-    std::ostringstream o, e;
-    const int status = ConvertMain(args, o, e);
-    if (out) *out = o.str();
-    if (err) *err = e.str();
-    return status;
-}
 
 TEST(Convert, InfoNamesClassSizeAndFormat) {
     std::string out;

@@ -25,8 +25,9 @@ public:
     virtual void Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) = 0;
     virtual void EndDecode() {}
     virtual void BeginDecode() {}
-    // Dest must hold the worst case the encoder documents.
-    virtual void Encode(const uint8_t* Source, uint8_t* Dest, uint32_t Count, uint32_t& BytesStored) = 0;
+    // Dest must hold the worst case the encoder documents. Decoders without an encoder store
+    // nothing.
+    virtual void Encode(const uint8_t* Source, uint8_t* Dest, uint32_t Count, uint32_t& BytesStored);
     virtual void BeginEncode() {}
     virtual void EndEncode() {}
 };

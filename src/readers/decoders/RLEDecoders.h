@@ -35,7 +35,6 @@ class TPackbitsRLEDecoder : public TDecoder {
     FERRONEL_CLASS(TPackbitsRLEDecoder, TDecoder)
 public:
     void Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) override;
-    void Encode(const uint8_t*, uint8_t*, uint32_t, uint32_t& BytesStored) override { BytesStored = 0; }
 };
 
 // Units: bytes.
@@ -43,7 +42,6 @@ class TPCXRLEDecoder : public TDecoder {
     FERRONEL_CLASS(TPCXRLEDecoder, TDecoder)
 public:
     void Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) override;
-    void Encode(const uint8_t*, uint8_t*, uint32_t, uint32_t& BytesStored) override { BytesStored = 0; }
 };
 
 // Units: samples of SampleSize bits (8 or 16). A row ends at its end code.
@@ -52,7 +50,6 @@ class TSGIRLEDecoder : public TDecoder {
 public:
     explicit TSGIRLEDecoder(uint8_t SampleSize) : FSampleSize(SampleSize) {}
     void Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) override;
-    void Encode(const uint8_t*, uint8_t*, uint32_t, uint32_t& BytesStored) override { BytesStored = 0; }
 
 private:
     uint8_t FSampleSize;
@@ -63,7 +60,6 @@ class TCUTRLEDecoder : public TDecoder {
     FERRONEL_CLASS(TCUTRLEDecoder, TDecoder)
 public:
     void Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) override;
-    void Encode(const uint8_t*, uint8_t*, uint32_t, uint32_t& BytesStored) override { BytesStored = 0; }
 };
 
 // Units: bytes; runs until PackedSize bytes are used.
@@ -71,7 +67,6 @@ class TPSPRLEDecoder : public TDecoder {
     FERRONEL_CLASS(TPSPRLEDecoder, TDecoder)
 public:
     void Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) override;
-    void Encode(const uint8_t*, uint8_t*, uint32_t, uint32_t& BytesStored) override { BytesStored = 0; }
 };
 
 // Units: bytes; runs until PackedSize bytes are used.
@@ -79,7 +74,6 @@ class TRLADecoder : public TDecoder {
     FERRONEL_CLASS(TRLADecoder, TDecoder)
 public:
     void Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t PackedSize, int32_t UnpackedSize) override;
-    void Encode(const uint8_t*, uint8_t*, uint32_t, uint32_t& BytesStored) override { BytesStored = 0; }
 };
 
 } // namespace ferronel
