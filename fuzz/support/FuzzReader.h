@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace ferronel::fuzz {
 
@@ -30,6 +31,19 @@ int FuzzReader(const uint8_t* Data, size_t Size, uint64_t PixelBufferLimit, TFol
     } catch (const Exception&) {
     }
     return 0;
+}
+
+// For targets whose follow-up must not raise at all (drawing, decoding records): the graphic the
+// bytes load into, or nothing when the system refuses them.
+template <class TReader> std::unique_ptr<TReader> LoadOrRefuse(const uint8_t* Data, size_t Size) {
+    TMemoryStream stream(Data, Size);
+    auto reader = std::make_unique<TReader>();
+    try {
+        reader->LoadFromStream(stream);
+    } catch (const Exception&) {
+        return nullptr;
+    }
+    return reader;
 }
 
 } // namespace ferronel::fuzz

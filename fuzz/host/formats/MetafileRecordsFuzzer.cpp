@@ -1,6 +1,7 @@
 // Arbitrary bytes as a metafile; every record that loads goes through every decoder of its kind,
 // whatever its type. Decoders must answer or refuse, never throw or read outside the record, and
 // what they answer must hold together.
+#include "fuzz/support/FuzzReader.h"
 #include "host/Exceptions.h"
 #include "host/Stream.h"
 #include "host/formats/EmfRecords.h"
@@ -76,13 +77,9 @@ void DecodeEmf(std::span<const uint8_t> p) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-    TMemoryStream stream(Data, Size);
-    TMetafile metafile;
-    try {
-        metafile.LoadFromStream(stream);
-    } catch (const Exception&) {
-        return 0;
-    }
+    const auto loaded = fuzz::LoadOrRefuse<TMetafile>(Data, Size);
+    if (!loaded) return 0;
+    const TMetafile& metafile = *loaded;
     // Decoders do not throw: an exception from here on ends the run as a finding.
     for (const TMetafileRecord& r : metafile.Records()) {
         const std::span<const uint8_t> params = metafile.Parameters(r);
