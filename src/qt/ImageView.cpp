@@ -1,9 +1,10 @@
 #include "qt/ImageView.h"
 
-#include "host/formats/Metafile.h"
 #include "host/RenderBitmap.h"
+#include "host/formats/Metafile.h"
 #include "qt/MetafilePlayer.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace ferronel::qt {
@@ -96,6 +97,18 @@ void TImageView::paintEvent(QPaintEvent*) {
         painter.drawImage(target, image);
     }
     if (OnPainted) OnPainted();
+}
+
+void TImageView::mousePressEvent(QMouseEvent* Event) {
+    if (OnMouseDown) OnMouseDown(Event->position().toPoint().x(), Event->position().toPoint().y());
+}
+
+void TImageView::mouseMoveEvent(QMouseEvent* Event) {
+    if (OnMouseMove) OnMouseMove(Event->position().toPoint().x(), Event->position().toPoint().y());
+}
+
+void TImageView::mouseReleaseEvent(QMouseEvent*) {
+    if (OnMouseUp) OnMouseUp();
 }
 
 } // namespace ferronel::qt

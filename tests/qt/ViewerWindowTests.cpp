@@ -199,6 +199,10 @@ TEST(ViewerWindowParts, FilterTextAndKeys) {
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Nothing a test does may reach the user's own configuration or desktop files.
+    const ferronel::test::TTempDir home;
+    setenv("XDG_CONFIG_HOME", home.Path("config").c_str(), 1);
+    setenv("XDG_DATA_HOME", home.Path("data").c_str(), 1);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
