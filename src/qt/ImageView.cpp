@@ -2,6 +2,7 @@
 
 #include "host/RenderBitmap.h"
 #include "host/formats/Metafile.h"
+#include "qt/ImageShrink.h"
 #include "qt/MetafilePlayer.h"
 
 #include <QMouseEvent>
@@ -90,7 +91,9 @@ void TImageView::paintEvent(QPaintEvent*) {
     if (target.width() < image.width() || target.height() < image.height()) {
         // Shrunk: scale smoothly once for this size; repaints reuse it.
         if (FScaled.size() != target.size())
-            FScaled = image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            FScaled = CanShrinkFast(image, target.size())
+                          ? ShrinkImage(image, target.size())
+                          : image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         painter.drawImage(target.topLeft(), FScaled);
     } else {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
