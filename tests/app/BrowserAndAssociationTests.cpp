@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "app/ViewerTestSupport.h"
 #include "host/Bitmap.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"
@@ -14,16 +15,6 @@
 
 namespace ferronel::app {
 namespace {
-
-class TNoDialogs : public IWindowSystem {
-public:
-    std::string ChosenFile;
-    bool ExecuteOpenDialog(TOpenPictureDialog& Dialog) override {
-        Dialog.FileName = ChosenFile;
-        return !ChosenFile.empty();
-    }
-    void CloseWindow() override {}
-};
 
 // An in-memory store: keys by root and path, values by name; a value may be marked as not a string.
 struct TMemoryStore {
@@ -74,17 +65,12 @@ std::string ReadFile(const std::string& Path) {
 class Browser : public ::testing::Test {
 protected:
     Browser() {
-        InitializePictureFormats();
         form.CreateRegistry = [this] { return std::make_unique<TMemoryRegistry>(store); };
         form.XdgFolders = {home.Path("data"), home.Path("config")};
         form.ProgramPath = "/opt/ferronel/";
     }
     std::string Picture(const std::string& name, int32_t w, int32_t h) {
-        TBitmap b;
-        b.SetPixelFormat(pf1bit);
-        b.SetSize(w, h);
-        b.SaveToFile(dir.Path(name));
-        return dir.Path(name);
+        return BlankPicture(dir, name, w, h);
     }
     std::string Application(const std::string& extension) {
         return store.Keys["HKCU" + std::string(FileExtsKey) + extension]["Application"];
@@ -92,7 +78,8 @@ protected:
 
     test::TTempDir dir, home;
     TMemoryStore store;
-    TNoDialogs windowSystem;
+    TPictureFormats formats;
+    TFakeWindowSystem windowSystem;
     TForm1 form{windowSystem};
 };
 

@@ -2,6 +2,7 @@
 #include "picture/Registrations.h"
 #include "qt/MainWindow.h"
 #include "qt/SettingsRegistry.h"
+#include "qt/ViewerFixture.h"
 #include "support/TestData.h"
 
 #include <QAction>
@@ -21,18 +22,10 @@
 namespace ferronel::qt {
 namespace {
 
+// A red-and-green picture for these tests (no blue).
 std::string Solid(const test::TTempDir& dir, const std::string& name, int32_t w, int32_t h, uint8_t r,
                   uint8_t g) {
-    TBitmap bitmap;
-    bitmap.SetPixelFormat(pf24bit);
-    bitmap.SetSize(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) {
-            uint8_t* p = bitmap.ScanLine(y) + 3 * x;
-            p[0] = 0, p[1] = g, p[2] = r;
-        }
-    bitmap.SaveToFile(dir.Path(name));
-    return dir.Path(name);
+    return SolidPicture(dir, name, w, h, 0, g, r);
 }
 
 // Points the user's XDG folders at a temporary home for one test.
@@ -52,16 +45,10 @@ private:
     QByteArray FConfig, FData;
 };
 
-class ViewerModes : public ::testing::Test {
+class ViewerModes : public TViewerFixture {
 protected:
-    void SetUp() override { InitializePictureFormats(); }
-    void Start(const std::vector<std::string>& args) {
-        window = std::make_unique<TMainWindow>();
-        window->show();
-        window->Start(args);
-        QApplication::processEvents();
-    }
-    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    // A key click as a user makes it: shortcuts first, then the focused widget.
+    void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(window->focusWidget() ? window->focusWidget() : window.get(), Qt::Key(key),
                         modifiers);
         QApplication::processEvents();
@@ -71,11 +58,7 @@ protected:
             if (action->text() == caption) action->trigger();
         QApplication::processEvents();
     }
-    QRgb Pixel(int x, int y) {
-        return window->ClientArea().grab().toImage().convertToFormat(QImage::Format_RGB32).pixel(x, y);
-    }
-    test::TTempDir dir;
-    std::unique_ptr<TMainWindow> window;
+    QRgb Pixel(int x, int y) { return Grab().pixel(x, y); }
 };
 
 TEST_F(ViewerModes, BrowserPanelListsTheFolderAndLoadsTheSelection) {
@@ -84,7 +67,7 @@ TEST_F(ViewerModes, BrowserPanelListsTheFolderAndLoadsTheSelection) {
     dir.Write("notes.txt", {1});
     Start({first});
     app::TForm1& form = window->Form();
-    Key(Qt::Key_Return);
+    Press(Qt::Key_Return);
     ASSERT_TRUE(window->BrowserPanel().isVisible());
     EXPECT_TRUE(form.Browsermode1->Checked);
     QListWidget& list = window->BrowserPanel().FileList();
@@ -98,10 +81,10 @@ TEST_F(ViewerModes, BrowserPanelListsTheFolderAndLoadsTheSelection) {
     EXPECT_EQ(form.ViewState.CurrentIndex, 1);
     const int cw = form.Window.ClientWidth, ch = form.Window.ClientHeight;
     EXPECT_EQ(Pixel((cw + 185) / 2, ch / 2), qRgb(0, 255, 0));
-    Key(Qt::Key_Home); // keys work with the panel shown; the list follows
+    Press(Qt::Key_Home); // keys work with the panel shown; the list follows
     EXPECT_EQ(list.currentRow(), 0);
     EXPECT_EQ(Pixel((cw + 185) / 2, ch / 2), qRgb(255, 0, 0));
-    Key(Qt::Key_Return);
+    Press(Qt::Key_Return);
     EXPECT_FALSE(window->BrowserPanel().isVisible());
 }
 
@@ -110,20 +93,20 @@ TEST_F(ViewerModes, FullscreenHidesTheMenuBarAndComesBackToTheSameGeometry) {
     Solid(dir, "b.bmp", 40, 20, 0, 255);
     Start({first});
     const QRect before = window->geometry();
-    Key(Qt::Key_F, Qt::ControlModifier);
+    Press(Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(window->isFullScreen());
     EXPECT_FALSE(window->menuBar()->isVisible());
     EXPECT_EQ(window->ClientArea().height(), window->height());
-    Key(Qt::Key_PageDown); // keys and shortcuts keep working without the bar
+    Press(Qt::Key_PageDown); // keys and shortcuts keep working without the bar
     EXPECT_EQ(window->Form().ViewState.CurrentIndex, 1);
-    Key(Qt::Key_F, Qt::ControlModifier);
+    Press(Qt::Key_F, Qt::ControlModifier);
     EXPECT_FALSE(window->isFullScreen());
     EXPECT_TRUE(window->menuBar()->isVisible());
     EXPECT_EQ(window->geometry(), before);
 
     // "Browser mode" in fullscreen shows the panel and leaves fullscreen.
-    Key(Qt::Key_F, Qt::ControlModifier);
-    Key(Qt::Key_Return);
+    Press(Qt::Key_F, Qt::ControlModifier);
+    Press(Qt::Key_Return);
     EXPECT_FALSE(window->isFullScreen());
     EXPECT_TRUE(window->BrowserPanel().isVisible());
     EXPECT_EQ(window->geometry(), before);
