@@ -1,5 +1,7 @@
 #include "app/Associations.h"
 
+#include "host/Exceptions.h"
+
 namespace ferronel::app {
 
 const std::vector<TAssociationType>& AssociationTypes() {
@@ -32,17 +34,30 @@ const std::vector<TAssociationType>& AssociationTypes() {
     return types;
 }
 
+namespace {
+
+// Whether the open key's "Application" names this viewer. A value of another type than a string is
+// another program's: it is not ours, and one such value must not keep the panel from opening.
+bool NamesThisViewer(TRegistry& Registry) {
+    try {
+        return Registry.ReadString("Application") == AssociationName;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
 bool IsAssociated(TRegistry& Registry, const std::string& Extension) {
     // A key that cannot be opened counts as not associated.
-    return Registry.OpenKey(FileExtsKey + Extension, true) &&
-           Registry.ReadString("Application") == AssociationName;
+    return Registry.OpenKey(FileExtsKey + Extension, true) && NamesThisViewer(Registry);
 }
 
 void DoReg(TRegistry& Registry, bool Associate, const std::string& Extension) {
     if (!Registry.OpenKey(FileExtsKey + Extension, true)) return;
     if (Associate)
         Registry.WriteString("Application", AssociationName);
-    else if (Registry.ReadString("Application") == AssociationName)
+    else if (NamesThisViewer(Registry))
         Registry.DeleteValue("Application");
 }
 

@@ -43,7 +43,8 @@ struct TAssociationType {
 // The 24 types of the panel, in the order of their check boxes (45 extensions).
 const std::vector<TAssociationType>& AssociationTypes();
 
-// Whether the extension's "Application" value names this viewer (exactly, case counts).
+// Whether the extension's "Application" value names this viewer (exactly, case counts; a value that
+// is not a string does not).
 bool IsAssociated(TRegistry& Registry, const std::string& Extension);
 // Associates the extension, or removes the association when it is this viewer's; another
 // program's association is left alone.

@@ -91,12 +91,14 @@ TAssociationPanel::TAssociationPanel(app::TForm1& Form, TRunHandler Run, QWidget
         {"Apply", &app::TForm1::Button4Click},
         {"Cancel", &app::TForm1::Button5Click}};
     int left = 8;
-    for (const auto& [caption, handler] : buttons) {
-        auto* button = new QPushButton(caption, this);
+    for (const auto& entry : buttons) {
+        const auto handler = entry.second;
+        auto* button = new QPushButton(entry.first, this);
         button->setGeometry(left, 424, 57, 25);
         left += 64;
+        app::TForm1* form = &FForm;
         connect(button, &QPushButton::clicked, this,
-                [this, Run, handler] { Run([this, handler] { (FForm.*handler)(); }); });
+                [Run, handler, form] { Run([handler, form] { (form->*handler)(); }); });
         FButtons.push_back(button);
     }
 }

@@ -252,9 +252,17 @@ TEST_F(Browser, AStoreThatCannotBeWrittenIsReportedAndThePanelStays) {
     store.ReadOnly = false;
     form.Button4Click(); // still usable
     EXPECT_FALSE(form.Panel2.Visible);
+}
 
-    store.NotStrings.insert("HKCU" + std::string(FileExtsKey) + "rla|Application");
-    EXPECT_THROW(form.Fileassociations1Click(), Exception);
+TEST_F(Browser, AValueOfAnotherTypeIsAnotherProgramsAndStaysPut) {
+    const std::string rla = "HKCU" + std::string(FileExtsKey) + "rla";
+    store.Keys[rla]["Application"] = "binary";
+    store.NotStrings.insert(rla + "|Application");
+    form.Fileassociations1Click();
+    EXPECT_TRUE(form.Panel2.Visible);
+    EXPECT_FALSE(form.CheckBoxes[0].Checked);
+    form.Button4Click();
+    EXPECT_EQ(store.Keys[rla]["Application"], "binary");
 }
 
 TEST_F(Browser, ApplyMakesTheViewerTheDesktopDefaultForTickedTypes) {
