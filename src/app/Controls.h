@@ -51,7 +51,12 @@ struct TWindow {
 
 struct TPanel {
     bool Visible = false;
-    int32_t Width = 0;
+    int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+};
+
+struct TCheckBox {
+    std::string Caption;
+    bool Checked = false;
 };
 
 // The image control: a rectangle that stretches its picture into itself, centred, keeping the

@@ -2,6 +2,8 @@
 
 #include "host/Graphic.h"
 
+#include <algorithm>
+
 namespace ferronel::app {
 
 std::string ComputeProgramPath(const std::string& Argument0) {
@@ -19,6 +21,9 @@ TForm1::TForm1(IWindowSystem& WindowSystem) : FWindowSystem(WindowSystem) {
     Window.ClientHeight = 513;
     Image1.SetBounds(0, 0, 775, 513);
     Panel1.Width = 185;
+    Panel2 = TPanel{false, 208, 16, 265, 457};
+    for (const TAssociationType& type : AssociationTypes()) CheckBoxes.push_back(TCheckBox{type.Caption});
+    FileListBox1.OnChange = [this] { FileListBox1Change(); };
     FileListBox1.Height = 273;
     BuildMenu();
     OpenPictureDialog1.Filter = GraphicFilter(TGraphic::ClassInfo());
@@ -47,7 +52,7 @@ void TForm1::BuildMenu() {
     item(options, "Rememberprogramstateonexit1", "Remember program state on exit", "", false).Checked = true;
     item(options, "Saveprogramstatenow1", "Save program state now", "Shift+Ctrl+S", false);
     separator(options);
-    item(options, "Fileassociations1", "File associations");
+    Fileassociations1 = &item(options, "Fileassociations1", "File associations");
 
     TMenuItem& view = item(MainMenu, "View1", "View");
     TMenuItem& zoom = item(view, "Zoom1", "Zoom");
@@ -111,6 +116,9 @@ void TForm1::BuildMenu() {
     Enlargetofit1->OnClick = [this] { Enlargetofit1Click(); };
     Shrinktofit1->OnClick = [this] { Shrinktofit1Click(); };
     Keepaspectratio1->OnClick = [this] { Keepaspectratio1Click(); };
+    Browsermode1->OnClick = [this] { Browsermode1Click(); };
+    Fullscreenmode1->OnClick = [this] { Fullscreenmode1Click(); };
+    Fileassociations1->OnClick = [this] { Fileassociations1Click(); };
 }
 
 void TForm1::FormCreate(const std::vector<std::string>& Arguments) {
@@ -120,10 +128,15 @@ void TForm1::FormCreate(const std::vector<std::string>& Arguments) {
                                                        std::min<size_t>(3, OpenPictureDialog1.Filter.size()));
     ViewState.ZoomPercent = 100;
     if (!Arguments.empty()) {
-        FileListBox1.ApplyFilePath(Arguments[0]);
-        LoadImage(FileListBox1.SelectedPath());
+        ApplyPathAndLoad(Arguments[0]);
         ViewState.CurrentIndex = FileListBox1.ItemIndex();
     }
+}
+
+void TForm1::ApplyPathAndLoad(const std::string& Path) {
+    const int32_t loads = FChangeLoads;
+    FileListBox1.ApplyFilePath(Path);
+    if (FChangeLoads == loads) LoadImage(FileListBox1.SelectedPath());
 }
 
 void TForm1::LoadImage(const std::string& FileName) {
@@ -261,12 +274,113 @@ void TForm1::Keepaspectratio1Click() {
 
 void TForm1::Open1Click() {
     if (!FWindowSystem.ExecuteOpenDialog(OpenPictureDialog1)) return;
-    FileListBox1.ApplyFilePath(OpenPictureDialog1.FileName);
-    LoadImage(FileListBox1.SelectedPath());
+    ApplyPathAndLoad(OpenPictureDialog1.FileName);
 }
 
 void TForm1::Close1Click() { Image1.Picture.SetGraphic(nullptr); }
 
 void TForm1::Exit1Click() { FWindowSystem.CloseWindow(); }
+
+void TForm1::Browsermode1Click() {
+    Panel1.Visible = !Panel1.Visible;
+    Browsermode1->Checked = Panel1.Visible;
+    if (Fullscreenmode1->Checked) Fullscreenmode1Click();
+    ZoomImage();
+}
+
+void TForm1::FileListBox1Change() {
+    ++FChangeLoads;
+    LoadImage(FileListBox1.SelectedPath());
+}
+
+void TForm1::Fullscreenmode1Click() {
+    Fullscreenmode1->Checked = !Fullscreenmode1->Checked;
+    if (Fullscreenmode1->Checked) {
+        Panel1.Visible = false;
+        ViewState.SavedWindowState = Window.WindowState;
+        if (Window.WindowState != wsMaximized) {
+            ViewState.SavedLeft = Window.Left;
+            ViewState.SavedTop = Window.Top;
+            ViewState.SavedWidth = Window.Width;
+            ViewState.SavedHeight = Window.Height;
+            Window.WindowState = wsMaximized;
+        }
+        Window.BorderStyle = bsNone;
+    } else {
+        if (ViewState.SavedWindowState != wsMaximized) {
+            Window.WindowState = TWindowState(ViewState.SavedWindowState);
+            Window.Left = ViewState.SavedLeft;
+            Window.Top = ViewState.SavedTop;
+            Window.Width = ViewState.SavedWidth;
+            Window.Height = ViewState.SavedHeight;
+        }
+        Window.BorderStyle = bsSizeable;
+    }
+    // The items stay enabled, so their shortcuts keep working while the bar is hidden.
+    for (const auto& menu : MainMenu.Items()) menu->Visible = !Fullscreenmode1->Checked;
+}
+
+void TForm1::Image1MouseDown(int32_t X, int32_t Y) {
+    ViewState.DragX = X;
+    ViewState.DragY = Y;
+    ViewState.Dragging = true;
+}
+
+void TForm1::Image1MouseMove(int32_t X, int32_t Y) {
+    Window.DoubleBuffered = true;
+    if (!ViewState.Dragging) return;
+    // The position is measured inside the moving control, so the grab point stays under the pointer.
+    Image1.Top += Y - ViewState.DragY;
+    Image1.Left += X - ViewState.DragX;
+}
+
+void TForm1::Image1MouseUp() { ViewState.Dragging = false; }
+
+std::unique_ptr<TRegistry> TForm1::OpenRegistry() {
+    auto registry = CreateRegistry ? CreateRegistry() : nullptr;
+    if (registry) registry->SetRootKey(rkCurrentUser);
+    return registry;
+}
+
+void TForm1::Fileassociations1Click() {
+    if (auto registry = OpenRegistry())
+        for (size_t i = 0; i < CheckBoxes.size(); ++i) {
+            CheckBoxes[i].Checked = false;
+            for (const char* extension : AssociationTypes()[i].Extensions)
+                if (IsAssociated(*registry, extension)) CheckBoxes[i].Checked = true;
+        }
+    Window.ClientWidth = std::max(Window.ClientWidth, Panel2.Width);
+    Window.ClientHeight = std::max(Window.ClientHeight, Panel2.Height);
+    Panel2.Left = (Window.ClientWidth - Panel2.Width) / 2;
+    Panel2.Top = (Window.ClientHeight - Panel2.Height) / 2;
+    Panel2.Visible = true;
+}
+
+void TForm1::Button2Click() {
+    for (TCheckBox& box : CheckBoxes) box.Checked = true;
+}
+
+void TForm1::Button3Click() {
+    for (TCheckBox& box : CheckBoxes) box.Checked = false;
+}
+
+void TForm1::Button4Click() {
+    std::vector<std::pair<std::string, bool>> states;
+    for (size_t i = 0; i < CheckBoxes.size(); ++i)
+        for (const char* extension : AssociationTypes()[i].Extensions)
+            states.emplace_back(extension, CheckBoxes[i].Checked);
+    if (auto registry = OpenRegistry())
+        for (const auto& [extension, associate] : states) DoReg(*registry, associate, extension);
+    if (auto registry = OpenRegistry()) {
+        registry->SetRootKey(rkClassesRoot);
+        if (registry->OpenKey(ApplicationCommandKey, true))
+            registry->WriteString("(Default)", ProgramPath + "ferronel");
+    }
+    ApplyDesktopAssociations(XdgFolders.DataHome.empty() ? TXdgFolders::FromEnvironment() : XdgFolders,
+                             ProgramPath + "ferronel", states);
+    Panel2.Visible = false;
+}
+
+void TForm1::Button5Click() { Panel2.Visible = false; }
 
 } // namespace ferronel::app

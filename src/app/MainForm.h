@@ -3,7 +3,9 @@
 // shows the models, runs the dialog and closes the window.
 #pragma once
 
+#include "app/Associations.h"
 #include "app/Controls.h"
+#include "app/DesktopAssociations.h"
 #include "app/FileListBox.h"
 
 #include <string>
@@ -69,6 +71,21 @@ public:
     void Shrinktofit1Click();
     void Keepaspectratio1Click();
 
+    // Browser mode, fullscreen and panning.
+    void Browsermode1Click();
+    void Fullscreenmode1Click();
+    void FileListBox1Change();
+    void Image1MouseDown(int32_t X, int32_t Y);
+    void Image1MouseMove(int32_t X, int32_t Y);
+    void Image1MouseUp();
+
+    // The association panel.
+    void Fileassociations1Click();
+    void Button2Click(); // "All"
+    void Button3Click(); // "None"
+    void Button4Click(); // "Apply"
+    void Button5Click(); // "Cancel"
+
     TViewState ViewState;
     TWindow Window;
     TMenuItem MainMenu{"MainMenu1", ""};
@@ -76,12 +93,20 @@ public:
     TPanel Panel1, Panel2;
     TFileListBox FileListBox1;
     TOpenPictureDialog OpenPictureDialog1;
+    std::vector<TCheckBox> CheckBoxes; // the association panel's, one per type of AssociationTypes()
+
+    // The program's folder with its trailing separator; the associations name the program in it.
+    std::string ProgramPath;
+    // Makes the association store's object for one handler; without it the panel reads nothing.
+    TRegistryFactory CreateRegistry;
+    // Where the desktop's associations go; read from the environment when empty.
+    TXdgFolders XdgFolders;
 
     // The menu items the handlers use.
     TMenuItem *Open1, *Saveas1, *Close1, *Exit1;
     TMenuItem *N4001, *N2001, *N1001, *N501, *N251, *ofit1;
     TMenuItem *Keepzoomfactor1, *Enlargetofit1, *Shrinktofit1, *Keepaspectratio1, *Browsermode1,
-        *Fullscreenmode1;
+        *Fullscreenmode1, *Fileassociations1;
 
 private:
     void BuildMenu();
@@ -90,6 +115,12 @@ private:
     void UncheckZoomGroup();
     void ZoomIn();
     void ZoomOut();
+    // Applies a path to the file list and shows the selected file once: through the list's change
+    // event when the selection moved, directly otherwise.
+    void ApplyPathAndLoad(const std::string& Path);
+    std::unique_ptr<TRegistry> OpenRegistry();
+
+    int32_t FChangeLoads = 0;
 
     IWindowSystem& FWindowSystem;
 };

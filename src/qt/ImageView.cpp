@@ -1,9 +1,11 @@
 #include "qt/ImageView.h"
 
-#include "host/formats/Metafile.h"
 #include "host/RenderBitmap.h"
+#include "host/formats/Metafile.h"
+#include "qt/ImageShrink.h"
 #include "qt/MetafilePlayer.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace ferronel::qt {
@@ -89,13 +91,27 @@ void TImageView::paintEvent(QPaintEvent*) {
     if (target.width() < image.width() || target.height() < image.height()) {
         // Shrunk: scale smoothly once for this size; repaints reuse it.
         if (FScaled.size() != target.size())
-            FScaled = image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            FScaled = CanShrinkFast(image, target.size())
+                          ? ShrinkImage(image, target.size())
+                          : image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         painter.drawImage(target.topLeft(), FScaled);
     } else {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.drawImage(target, image);
     }
     if (OnPainted) OnPainted();
+}
+
+void TImageView::mousePressEvent(QMouseEvent* Event) {
+    if (OnMouseDown) OnMouseDown(Event->position().toPoint().x(), Event->position().toPoint().y());
+}
+
+void TImageView::mouseMoveEvent(QMouseEvent* Event) {
+    if (OnMouseMove) OnMouseMove(Event->position().toPoint().x(), Event->position().toPoint().y());
+}
+
+void TImageView::mouseReleaseEvent(QMouseEvent*) {
+    if (OnMouseUp) OnMouseUp();
 }
 
 } // namespace ferronel::qt

@@ -24,9 +24,15 @@ public:
 
     // Called after every paint that drew a picture; used for start-up timing.
     std::function<void()> OnPainted;
+    // Mouse events over the picture, positions relative to the control; any button.
+    std::function<void(int X, int Y)> OnMouseDown, OnMouseMove;
+    std::function<void()> OnMouseUp;
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
 
 private:
     app::TImageControl& FControl;

@@ -1,6 +1,7 @@
 #include "qt/MainWindow.h"
 
 #include "host/Exceptions.h"
+#include "qt/SettingsRegistry.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -49,6 +50,14 @@ TMainWindow::TMainWindow() : FForm(std::make_unique<app::TForm1>(*this)) {
         if (OnFirstPaint) OnFirstPaint();
     };
     form.Image1.Picture.OnChange = [this](TObject*) { FImageView->PictureChanged(); };
+    FImageView->OnMouseDown = [this](int x, int y) { Run([&] { FForm->Image1MouseDown(x, y); }); };
+    FImageView->OnMouseMove = [this](int x, int y) { Run([&] { FForm->Image1MouseMove(x, y); }); };
+    FImageView->OnMouseUp = [this] { Run([this] { FForm->Image1MouseUp(); }); };
+    const TRunHandler run = [this](const std::function<void()>& handler) { Run(handler); };
+    FBrowser = new TBrowserPanel(form, run, FClient);
+    FAssociations = new TAssociationPanel(form, run, FClient);
+    form.ProgramPath = app::ComputeProgramPath(QCoreApplication::applicationFilePath().toStdString());
+    form.CreateRegistry = [] { return std::make_unique<TSettingsRegistry>(RegistryFileName()); };
     BuildMenuBar();
 
     // The form's client size, centred on the desktop.
@@ -94,6 +103,8 @@ void TMainWindow::BuildMenuBar() {
                 const app::TMenuItem* model = item.get();
                 connect(action, &QAction::triggered, this,
                         [this, model] { Run([model] { model->Click(); }); });
+                // Also the window's own action, so the shortcut works while the menu bar is hidden.
+                addAction(action);
                 FActions[model] = action;
             }
         };
@@ -110,6 +121,7 @@ void TMainWindow::Start(const std::vector<std::string>& Arguments) {
 }
 
 void TMainWindow::Run(const std::function<void()>& Handler) {
+    if (!FApplying) ReadWindow();
     try {
         Handler();
     } catch (const Exception& e) {
@@ -129,14 +141,51 @@ void TMainWindow::ShowError(const QString& Text) {
 }
 
 void TMainWindow::Sync() {
+    ApplyWindow();
     const app::TImageControl& image = FForm->Image1;
     FImageView->setGeometry(image.Left, image.Top, image.Width, image.Height);
     FImageView->update();
+    bool anyMenu = false;
     for (auto& [model, action] : FActions) {
         action->setEnabled(model->Enabled);
         action->setVisible(model->Visible);
         if (action->isCheckable()) action->setChecked(model->Checked);
     }
+    for (const auto& menu : FForm->MainMenu.Items()) anyMenu = anyMenu || menu->Visible;
+    menuBar()->setVisible(anyMenu);
+    FBrowser->Sync(FClient->height());
+    FAssociations->Sync();
+}
+
+void TMainWindow::ReadWindow() {
+    app::TWindow& w = FForm->Window;
+    // In fullscreen the model keeps the maximised state it asked for.
+    if (w.BorderStyle == app::bsNone || !isVisible()) return;
+    const QRect bounds = geometry();
+    w.Left = bounds.x(), w.Top = bounds.y(), w.Width = bounds.width(), w.Height = bounds.height();
+    w.WindowState = isMinimized() ? app::wsMinimized : isMaximized() ? app::wsMaximized : app::wsNormal;
+}
+
+void TMainWindow::ApplyWindow() {
+    if (FApplying || !isVisible()) return;
+    FApplying = true;
+    const app::TWindow& w = FForm->Window;
+    // A maximised window without a border is the desktop's fullscreen.
+    if (w.BorderStyle == app::bsNone) {
+        if (!isFullScreen()) showFullScreen();
+    } else if (w.WindowState == app::wsMaximized) {
+        if (!isMaximized() || isFullScreen()) showMaximized();
+    } else if (w.WindowState == app::wsMinimized) {
+        if (!isMinimized()) showMinimized();
+    } else {
+        if (isFullScreen() || isMaximized() || isMinimized()) showNormal();
+        const QRect bounds(w.Left, w.Top, w.Width, w.Height);
+        if (!bounds.isEmpty() && geometry() != bounds) setGeometry(bounds);
+        // A handler that needs more room (the association panel) grows the client area.
+        const int dw = w.ClientWidth - FClient->width(), dh = w.ClientHeight - FClient->height();
+        if (dw > 0 || dh > 0) resize(width() + std::max(dw, 0), height() + std::max(dh, 0));
+    }
+    FApplying = false;
 }
 
 bool TMainWindow::ExecuteOpenDialog(app::TOpenPictureDialog& Dialog) {

@@ -5,6 +5,7 @@
 
 #include "app/MainForm.h"
 #include "qt/ImageView.h"
+#include "qt/ViewerPanels.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -29,6 +30,8 @@ public:
     app::TForm1& Form() { return *FForm; }
     TImageView& ImageView() { return *FImageView; }
     QWidget& ClientArea() { return *FClient; }
+    TBrowserPanel& BrowserPanel() { return *FBrowser; }
+    TAssociationPanel& AssociationPanel() { return *FAssociations; }
     // The error box shown last, while it is open.
     QMessageBox* ErrorBox() const { return FErrorBox; }
 
@@ -52,10 +55,16 @@ private:
     void ShowError(const QString& Text);
     void Sync();
     void BuildMenuBar();
+    // The window's bounds and state into the form's model, and the model's back onto the window.
+    void ReadWindow();
+    void ApplyWindow();
 
     std::unique_ptr<app::TForm1> FForm;
     QWidget* FClient = nullptr;
     TImageView* FImageView = nullptr;
+    TBrowserPanel* FBrowser = nullptr;
+    TAssociationPanel* FAssociations = nullptr;
+    bool FApplying = false;
     std::map<const app::TMenuItem*, QAction*> FActions;
     QPointer<QMessageBox> FErrorBox;
     bool FPainted = false;

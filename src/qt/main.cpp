@@ -1,11 +1,14 @@
 // ferronel [--screenshot FILE] [PICTURE]: the picture viewer. Without a display it runs offscreen,
 // saves a screenshot of its window (to FILE, or ferronel-screenshot.png) and ends.
-// FERRONEL_TIMING=1 prints the time from process start to the first painted picture.
+// FERRONEL_TIMING=1 prints the time from process start to the first painted picture;
+// FERRONEL_TIMING=pagedown then also presses Page Down, prints the time to the next painted picture
+// and ends.
 #include "picture/Registrations.h"
 #include "qt/MainWindow.h"
 #include "qt/MetafilePlayer.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include <cstdio>
@@ -56,18 +59,35 @@ int main(int argc, char** argv) {
         if (screenshot.empty()) screenshot = "ferronel-screenshot.png";
     }
     const bool timing = std::getenv("FERRONEL_TIMING") != nullptr;
+    const bool timePageDown = timing && std::string(std::getenv("FERRONEL_TIMING")) == "pagedown";
+    if (timePageDown) screenshot.clear();
 
     QApplication application(argc, argv);
     ferronel::InitializePictureFormats();
     ferronel::qt::InstallMetafilePlayer();
     int status = 0;
+    bool pageDownReported = false;
     {
         ferronel::qt::TMainWindow window;
         if (timing)
-            window.OnFirstPaint = [] {
+            window.OnFirstPaint = [&] {
                 std::printf("first picture painted %.0f ms after process start\n",
                             (BootSecondsNow() - ProcessStartSeconds()) * 1000);
                 std::fflush(stdout);
+                if (!timePageDown) return;
+                QTimer::singleShot(0, &window, [&] {
+                    const double pressed = BootSecondsNow();
+                    window.ImageView().OnPainted = [&, pressed] {
+                        if (pageDownReported) return;
+                        pageDownReported = true;
+                        std::printf("next picture painted %.0f ms after Page Down\n",
+                                    (BootSecondsNow() - pressed) * 1000);
+                        std::fflush(stdout);
+                        QTimer::singleShot(0, &application, [&] { application.exit(0); });
+                    };
+                    QKeyEvent key(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+                    QApplication::sendEvent(&window, &key);
+                });
             };
         window.show();
         window.Start(arguments);

@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "app/ViewerTestSupport.h"
 #include "host/Bitmap.h"
 #include "host/Exceptions.h"
 #include "picture/Registrations.h"
@@ -9,31 +10,13 @@
 namespace ferronel::app {
 namespace {
 
-class TFakeWindowSystem : public IWindowSystem {
-public:
-    std::string ChosenFile; // empty: the dialog is cancelled
-    int Closed = 0;
-    bool ExecuteOpenDialog(TOpenPictureDialog& Dialog) override {
-        Dialog.FileName = ChosenFile;
-        return !ChosenFile.empty();
-    }
-    void CloseWindow() override { ++Closed; }
-};
-
 // A folder of pictures of chosen sizes, a window over it and a way to read the zoom marks.
 class Viewer : public ::testing::Test {
 protected:
-    // The window builds its dialog filter from the registry, so the formats come first.
-    struct TFormats {
-        TFormats() { InitializePictureFormats(); }
-    } formats;
+    TPictureFormats formats;
 
     std::string Picture(const std::string& name, int32_t w, int32_t h) {
-        TBitmap b;
-        b.SetPixelFormat(pf1bit);
-        b.SetSize(w, h);
-        b.SaveToFile(dir.Path(name));
-        return dir.Path(name);
+        return BlankPicture(dir, name, w, h);
     }
     std::string Marks() const {
         std::string s;

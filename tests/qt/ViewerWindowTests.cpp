@@ -2,6 +2,7 @@
 #include "picture/Registrations.h"
 #include "qt/MainWindow.h"
 #include "qt/MetafilePlayer.h"
+#include "qt/ViewerFixture.h"
 #include "support/LimitGuard.h"
 #include "support/MetafileBuilder.h"
 #include "support/TestData.h"
@@ -16,39 +17,7 @@
 namespace ferronel::qt {
 namespace {
 
-// A solid picture of one colour (blue, green, red bytes), saved as a 24-bit bitmap.
-std::string SolidPicture(const test::TTempDir& dir, const std::string& name, int32_t w, int32_t h, uint8_t b,
-                         uint8_t g, uint8_t r) {
-    TBitmap bitmap;
-    bitmap.SetPixelFormat(pf24bit);
-    bitmap.SetSize(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) {
-            uint8_t* p = bitmap.ScanLine(y) + 3 * x;
-            p[0] = b, p[1] = g, p[2] = r;
-        }
-    bitmap.SaveToFile(dir.Path(name));
-    return dir.Path(name);
-}
-
-class ViewerWindow : public ::testing::Test {
-protected:
-    void SetUp() override { InitializePictureFormats(); }
-    void Start(const std::vector<std::string>& args) {
-        window = std::make_unique<TMainWindow>();
-        window->show();
-        window->Start(args);
-        QApplication::processEvents();
-    }
-    QImage Grab() { return window->ClientArea().grab().toImage().convertToFormat(QImage::Format_RGB32); }
-    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QKeyEvent press(QEvent::KeyPress, key, modifiers);
-        QApplication::sendEvent(window->focusWidget() ? window->focusWidget() : window.get(), &press);
-        QApplication::processEvents();
-    }
-    test::TTempDir dir;
-    std::unique_ptr<TMainWindow> window;
-};
+using ViewerWindow = TViewerFixture;
 
 TEST_F(ViewerWindow, DrawsTheCommandLinePictureWhereTheLayoutPutsIt) {
     Start({SolidPicture(dir, "red.bmp", 200, 100, 0, 0, 255)});
@@ -199,6 +168,10 @@ TEST(ViewerWindowParts, FilterTextAndKeys) {
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Nothing a test does may reach the user's own configuration or desktop files.
+    const ferronel::test::TTempDir home;
+    setenv("XDG_CONFIG_HOME", home.Path("config").c_str(), 1);
+    setenv("XDG_DATA_HOME", home.Path("data").c_str(), 1);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
