@@ -3,6 +3,7 @@
 #include "host/ByteReader.h"
 #include "host/Stream.h"
 #include "readers/ReaderStrings.h"
+#include "readers/formats/HeaderBytes.h"
 
 #include <array>
 
@@ -38,17 +39,13 @@ THeaderCheck CheckAutodeskHeader(const TAutodeskHeader& Header) {
 }
 
 bool TAutodeskGraphic::CanLoad(TStream& Stream) const {
-    std::array<uint8_t, TAutodeskHeader::Size + 1> bytes;
-    if (!PeekBytes(Stream, bytes.data(), bytes.size())) return false;
-    return CheckAutodeskHeader(TAutodeskHeader::Parse(std::span(bytes).first<TAutodeskHeader::Size>()))
-        .CanLoad;
+    const auto header = PeekHeader<TAutodeskHeader>(Stream);
+    return header && CheckAutodeskHeader(*header).CanLoad;
 }
 
 THeaderCheck TAutodeskGraphic::ReadHeader(TStream& Stream) {
     TReaderGraphic::LoadImageProperties(Stream, 0);
-    std::array<uint8_t, TAutodeskHeader::Size> bytes;
-    Stream.ReadBuffer(bytes.data(), bytes.size());
-    FHeader = TAutodeskHeader::Parse(bytes);
+    FHeader = ReadHeaderFrom<TAutodeskHeader>(Stream);
     TImageProperties& p = ImageProperties();
     p.ColorScheme = csIndexed;
     p.Width = FHeader.Width;

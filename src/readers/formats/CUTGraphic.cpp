@@ -5,6 +5,7 @@
 #include "host/Stream.h"
 #include "readers/ReaderStrings.h"
 #include "readers/decoders/RLEDecoders.h"
+#include "readers/formats/HeaderBytes.h"
 
 #include <algorithm>
 #include <array>
@@ -94,9 +95,7 @@ bool TCUTGraphic::CanLoad(TStream&) const { return false; }
 
 THeaderCheck TCUTGraphic::ReadHeader(TStream& Stream) {
     TReaderGraphic::LoadImageProperties(Stream, 0);
-    std::array<uint8_t, TCUTHeader::Size> bytes;
-    Stream.ReadBuffer(bytes.data(), bytes.size());
-    FHeader = TCUTHeader::Parse(bytes);
+    FHeader = ReadHeaderFrom<TCUTHeader>(Stream);
     TImageProperties& p = ImageProperties();
     p.Width = FHeader.Width;
     p.Height = FHeader.Height;

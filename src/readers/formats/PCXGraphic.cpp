@@ -7,6 +7,7 @@
 #include "host/Stream.h"
 #include "readers/ReaderStrings.h"
 #include "readers/decoders/RLEDecoders.h"
+#include "readers/formats/HeaderBytes.h"
 
 #include <algorithm>
 #include <vector>
@@ -85,16 +86,13 @@ THeaderCheck CheckPCXHeader(const TPCXHeader& Header) {
 }
 
 bool TPCXGraphic::CanLoad(TStream& Stream) const {
-    std::array<uint8_t, TPCXHeader::Size + 1> bytes;
-    if (!PeekBytes(Stream, bytes.data(), bytes.size())) return false;
-    return CheckPCXHeader(TPCXHeader::Parse(std::span(bytes).first<TPCXHeader::Size>())).CanLoad;
+    const auto header = PeekHeader<TPCXHeader>(Stream);
+    return header && CheckPCXHeader(*header).CanLoad;
 }
 
 THeaderCheck TPCXGraphic::ReadHeader(TStream& Stream) {
     TReaderGraphic::LoadImageProperties(Stream, 0);
-    std::array<uint8_t, TPCXHeader::Size> bytes;
-    Stream.ReadBuffer(bytes.data(), bytes.size());
-    FHeader = TPCXHeader::Parse(bytes);
+    FHeader = ReadHeaderFrom<TPCXHeader>(Stream);
     const THeaderCheck check = CheckPCXHeader(FHeader);
 
     TImageProperties& p = ImageProperties();

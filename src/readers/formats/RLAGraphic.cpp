@@ -5,6 +5,7 @@
 #include "host/Stream.h"
 #include "readers/ReaderStrings.h"
 #include "readers/decoders/RLEDecoders.h"
+#include "readers/formats/HeaderBytes.h"
 
 #include <charconv>
 #include <cmath>
@@ -96,16 +97,13 @@ THeaderCheck CheckRLAHeader(const TRLAHeader& Header) {
 }
 
 bool TRLAGraphic::CanLoad(TStream& Stream) const {
-    std::array<uint8_t, TRLAHeader::Size + 1> bytes;
-    if (!PeekBytes(Stream, bytes.data(), bytes.size())) return false;
-    return CheckRLAHeader(TRLAHeader::Parse(std::span(bytes).first<TRLAHeader::Size>())).CanLoad;
+    const auto header = PeekHeader<TRLAHeader>(Stream);
+    return header && CheckRLAHeader(*header).CanLoad;
 }
 
 THeaderCheck TRLAGraphic::ReadHeader(TStream& Stream) {
     TReaderGraphic::LoadImageProperties(Stream, 0);
-    std::array<uint8_t, TRLAHeader::Size> bytes;
-    Stream.ReadBuffer(bytes.data(), bytes.size());
-    FHeader = TRLAHeader::Parse(bytes);
+    FHeader = ReadHeaderFrom<TRLAHeader>(Stream);
     const THeaderCheck check = CheckRLAHeader(FHeader);
 
     TImageProperties& p = ImageProperties();

@@ -5,6 +5,7 @@
 #include "host/Stream.h"
 #include "readers/ReaderStrings.h"
 #include "readers/decoders/RLEDecoders.h"
+#include "readers/formats/HeaderBytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -54,16 +55,13 @@ TSGIGraphic::TSGIGraphic() = default;
 TSGIGraphic::~TSGIGraphic() = default;
 
 bool TSGIGraphic::CanLoad(TStream& Stream) const {
-    std::array<uint8_t, TSGIHeader::Size + 1> bytes;
-    if (!PeekBytes(Stream, bytes.data(), bytes.size())) return false;
-    return CheckSGIHeader(TSGIHeader::Parse(std::span(bytes).first<TSGIHeader::Size>())).CanLoad;
+    const auto header = PeekHeader<TSGIHeader>(Stream);
+    return header && CheckSGIHeader(*header).CanLoad;
 }
 
 THeaderCheck TSGIGraphic::ReadHeader(TStream& Stream) {
     TReaderGraphic::LoadImageProperties(Stream, 0);
-    std::array<uint8_t, TSGIHeader::Size> bytes;
-    Stream.ReadBuffer(bytes.data(), bytes.size());
-    FHeader = TSGIHeader::Parse(bytes);
+    FHeader = ReadHeaderFrom<TSGIHeader>(Stream);
     const THeaderCheck check = CheckSGIHeader(FHeader);
 
     TImageProperties& p = ImageProperties();

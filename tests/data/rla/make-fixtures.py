@@ -8,14 +8,13 @@
 # upright.
 import os
 import struct
+import sys
 
-os.chdir(os.path.dirname(os.path.abspath(__file__)))
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.dirname(here))
+from pamfile import pam  # noqa: E402
 
-
-def pam(name, width, height, rgba):
-    with open(name, "wb") as f:
-        f.write(b"P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n" % (width, height))
-        f.write(bytes(rgba))
+os.chdir(here)
 
 
 def encode(values):

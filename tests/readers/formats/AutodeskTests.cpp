@@ -3,6 +3,7 @@
 #include "readers/formats/AutodeskGraphic.h"
 #include "support/Bytes.h"
 #include "support/ReaderConformance.h"
+#include "support/ReaderLoad.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,7 @@ TBytes Header(uint16_t w, uint16_t h, uint8_t depth = 8, uint8_t compression = 0
     return b;
 }
 
-std::unique_ptr<TAutodeskGraphic> Load(const Bytes& bytes) {
-    TMemoryStream s(bytes);
-    auto g = std::make_unique<TAutodeskGraphic>();
-    g->LoadFromStream(s);
-    return g;
-}
+std::unique_ptr<TAutodeskGraphic> Load(const Bytes& bytes) { return test::LoadAs<TAutodeskGraphic>(bytes); }
 
 TEST(AutodeskReader, PaletteValuesAreSixBitAndRowsTopFirst) {
     TBytes f = Header(2, 2);

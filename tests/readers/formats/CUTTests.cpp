@@ -3,6 +3,7 @@
 #include "readers/formats/CUTGraphic.h"
 #include "support/Bytes.h"
 #include "support/ReaderConformance.h"
+#include "support/ReaderLoad.h"
 #include "support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -19,22 +20,17 @@ TBytes Header(uint16_t w, uint16_t h) {
     return b;
 }
 
-std::unique_ptr<TCUTGraphic> Load(const Bytes& bytes) {
-    TMemoryStream s(bytes);
-    auto g = std::make_unique<TCUTGraphic>();
-    g->LoadFromStream(s);
-    return g;
-}
+std::unique_ptr<TCUTGraphic> Load(const Bytes& bytes) { return test::LoadAs<TCUTGraphic>(bytes); }
 
-Bytes Row(const TBitmap& b, int32_t y, size_t n) { return Bytes(b.ScanLine(y), b.ScanLine(y) + n); }
+using test::RowBytes;
 
 TEST(CUTReader, LinesFollowOneAnotherAndRunsStopAtTheRow) {
     TBytes f = Header(4, 2);
     f.U8({5, 0, 0x82, 9, 2, 0x0A, 0x0B, 0}).U8({3, 0, 0x85, 7, 0});
     const auto g = Load(f.Data);
     EXPECT_EQ(g->PixelFormat(), pf8bit);
-    EXPECT_EQ(Row(*g, 0, 4), (Bytes{9, 9, 0x0A, 0x0B}));
-    EXPECT_EQ(Row(*g, 1, 4), (Bytes{7, 7, 7, 7})); // a run of 5 into a row of 4
+    EXPECT_EQ(RowBytes(*g, 0, 4), (Bytes{9, 9, 0x0A, 0x0B}));
+    EXPECT_EQ(RowBytes(*g, 1, 4), (Bytes{7, 7, 7, 7})); // a run of 5 into a row of 4
     EXPECT_EQ((*g->Palette())[9], (TPaletteEntry{9, 9, 9, 0}));
     TCUTGraphic c;
     TMemoryStream s(f.Data);
@@ -45,11 +41,11 @@ TEST(CUTReader, DataWithoutEndCodesStopsAtTheEndOfTheFile) {
     TBytes f = Header(8, 3);
     f.U8({2, 0, 0x85, 0x11});
     const auto g = Load(f.Data);
-    EXPECT_EQ(Row(*g, 0, 8), (Bytes{0x11, 0x11, 0x11, 0x11, 0x11, 0, 0, 0}));
-    EXPECT_EQ(Row(*g, 2, 8), Bytes(8, 0));
+    EXPECT_EQ(RowBytes(*g, 0, 8), (Bytes{0x11, 0x11, 0x11, 0x11, 0x11, 0, 0, 0}));
+    EXPECT_EQ(RowBytes(*g, 2, 8), Bytes(8, 0));
     TBytes literal = Header(2, 1);
     literal.U8({9, 0, 0x7F, 1});
-    EXPECT_EQ(Row(*Load(literal.Data), 0, 2), (Bytes{1, 0}));
+    EXPECT_EQ(RowBytes(*Load(literal.Data), 0, 2), (Bytes{1, 0}));
 }
 
 TEST(CUTReader, ThePaletteFileBesideThePicture) {

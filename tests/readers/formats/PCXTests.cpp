@@ -3,6 +3,7 @@
 #include "readers/formats/PCXGraphic.h"
 #include "support/Bytes.h"
 #include "support/ReaderConformance.h"
+#include "support/ReaderLoad.h"
 
 #include <gtest/gtest.h>
 
@@ -34,23 +35,11 @@ TBytes Header(const THeaderFields& f) {
     return b;
 }
 
-std::unique_ptr<TPCXGraphic> Load(const Bytes& bytes) {
-    TMemoryStream s(bytes);
-    auto g = std::make_unique<TPCXGraphic>();
-    g->LoadFromStream(s);
-    return g;
-}
+std::unique_ptr<TPCXGraphic> Load(const Bytes& bytes) { return test::LoadAs<TPCXGraphic>(bytes); }
 
-Bytes Row(const TBitmap& b, int32_t y, size_t n) { return Bytes(b.ScanLine(y), b.ScanLine(y) + n); }
+using test::RowBytes;
 
-std::string LoadError(const Bytes& bytes) {
-    try {
-        Load(bytes);
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "";
-}
+std::string LoadError(const Bytes& bytes) { return test::LoadMessage<TPCXGraphic>(bytes); }
 
 TEST(PCXReader, CanLoadAndLoadingJudgeTheManufacturerEachTheirOwnWay) {
     TPCXGraphic g;
@@ -66,7 +55,7 @@ TEST(PCXReader, CanLoadAndLoadingJudgeTheManufacturerEachTheirOwnWay) {
             EXPECT_EQ(LoadError(file.Data),
                       "Cannot load image. Invalid or unexpected PCX or SCR image format.");
         } else {
-            EXPECT_EQ(Row(*Load(file.Data), 0, 1), Bytes{7}) << int(maker); // screen captures load
+            EXPECT_EQ(RowBytes(*Load(file.Data), 0, 1), Bytes{7}) << int(maker); // screen captures load
         }
     }
     THeaderFields odd;
@@ -105,7 +94,7 @@ TEST(PCXReader, RunsFillTheRowsAndStopAtTheData) {
     file.U8({0xC3, 0x55});
     const auto g = Load(file.Data);
     EXPECT_EQ(g->PixelFormat(), pf1bit);
-    EXPECT_EQ(Row(*g, 0, 3), (Bytes{0x55, 0x55, 0x55}));
+    EXPECT_EQ(RowBytes(*g, 0, 3), (Bytes{0x55, 0x55, 0x55}));
     // Its two colours come from the header; a header that leaves them alike means black and white.
     EXPECT_EQ((*g->Palette())[1], (TPaletteEntry{0x33, 0x33, 0x33, 0}));
     one.FirstColour[0] = 0x33;
@@ -124,8 +113,8 @@ TEST(PCXReader, RunsFillTheRowsAndStopAtTheData) {
     TBytes shortRuns = Header(big);
     for (int i = 0; i < 5; ++i) shortRuns.U8({0xC1, uint8_t(i + 1)});
     const auto s = Load(shortRuns.Data);
-    EXPECT_EQ(Row(*s, 0, 6), (Bytes{1, 2, 3, 4, 5, 0}));
-    EXPECT_EQ(Row(*s, 99, 100), Bytes(100, 0));
+    EXPECT_EQ(RowBytes(*s, 0, 6), (Bytes{1, 2, 3, 4, 5, 0}));
+    EXPECT_EQ(RowBytes(*s, 99, 100), Bytes(100, 0));
 }
 
 TEST(PCXReader, TheEightBitPaletteBlockIsTakenOnlyWhenItIsThere) {
@@ -143,7 +132,7 @@ TEST(PCXReader, TheEightBitPaletteBlockIsTakenOnlyWhenItIsThere) {
     TBytes grey = Header(f);
     grey.Fill(30 * 30, 9);
     const auto g = Load(grey.Data);
-    EXPECT_EQ(Row(*g, 29, 30), Bytes(30, 9));
+    EXPECT_EQ(RowBytes(*g, 29, 30), Bytes(30, 9));
     EXPECT_EQ((*g->Palette())[9], (TPaletteEntry{9, 9, 9, 0}));
 
     // With the block: its colours, and the pixels end before it.
@@ -151,7 +140,7 @@ TEST(PCXReader, TheEightBitPaletteBlockIsTakenOnlyWhenItIsThere) {
     withBlock.Fill(30 * 30, 1).U8({12}).U8({0, 0, 0, 10, 20, 30}).Fill(254 * 3, 0);
     const auto b = Load(withBlock.Data);
     EXPECT_EQ((*b->Palette())[1], (TPaletteEntry{10, 20, 30, 0}));
-    EXPECT_EQ(Row(*b, 29, 30), Bytes(30, 1));
+    EXPECT_EQ(RowBytes(*b, 29, 30), Bytes(30, 1));
 
     // Files shorter than a palette block load what they have.
     f.XMax = f.YMax = 1;
@@ -159,8 +148,8 @@ TEST(PCXReader, TheEightBitPaletteBlockIsTakenOnlyWhenItIsThere) {
     TBytes tiny = Header(f);
     tiny.U8({4, 5, 6});
     const auto t = Load(tiny.Data);
-    EXPECT_EQ(Row(*t, 0, 2), (Bytes{4, 5}));
-    EXPECT_EQ(Row(*t, 1, 2), (Bytes{6, 0}));
+    EXPECT_EQ(RowBytes(*t, 0, 2), (Bytes{4, 5}));
+    EXPECT_EQ(RowBytes(*t, 1, 2), (Bytes{6, 0}));
 }
 
 TEST(PCXReader, BitPlanesMakeFourBitIndices) {
@@ -174,14 +163,14 @@ TEST(PCXReader, BitPlanesMakeFourBitIndices) {
     file.U8({0xFF, 0xFF, 0xFF, 0xFF}).Fill(12, 0);
     const auto g = Load(file.Data);
     EXPECT_EQ(g->PixelFormat(), pf4bit);
-    EXPECT_EQ(Row(*g, 0, 16), Bytes(16, 0x11));
+    EXPECT_EQ(RowBytes(*g, 0, 16), Bytes(16, 0x11));
     EXPECT_EQ((*g->Palette())[0], (TPaletteEntry{200, 0, 0, 0}));
 
     // Three planes: bit 2 from the third.
     f.Planes = 3;
     TBytes three = Header(f);
     three.U8({0x80, 0, 0, 0}).U8({0, 0, 0, 0}).U8({0xC0, 0, 0, 0});
-    EXPECT_EQ(Row(*Load(three.Data), 0, 1), Bytes{0x54});
+    EXPECT_EQ(RowBytes(*Load(three.Data), 0, 1), Bytes{0x54});
 
     // Version 3 files carry no palette: the standard 16 colours, not the header's.
     f.Planes = 4;
@@ -220,8 +209,8 @@ TEST(PCXReader, UncompressedShortFilesLeaveTheRestZero) {
     file.U8({10, 11, 20, 21, 30});
     const auto g = Load(file.Data);
     EXPECT_EQ(g->PixelFormat(), pf24bit);
-    EXPECT_EQ(Row(*g, 0, 6), (Bytes{30, 20, 10, 0, 21, 11}));
-    EXPECT_EQ(Row(*g, 1, 6), Bytes(6, 0));
+    EXPECT_EQ(RowBytes(*g, 0, 6), (Bytes{30, 20, 10, 0, 21, 11}));
+    EXPECT_EQ(RowBytes(*g, 1, 6), Bytes(6, 0));
 }
 
 struct TPCXConformance {

@@ -2,6 +2,7 @@
 #include "host/Stream.h"
 #include "readers/formats/PPMGraphic.h"
 #include "support/ReaderConformance.h"
+#include "support/ReaderLoad.h"
 
 #include <gtest/gtest.h>
 
@@ -14,24 +15,11 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-std::unique_ptr<TPPMGraphic> Load(const std::string& file) {
-    const Bytes bytes = Text(file);
-    TMemoryStream s(bytes);
-    auto g = std::make_unique<TPPMGraphic>();
-    g->LoadFromStream(s);
-    return g;
-}
+std::unique_ptr<TPPMGraphic> Load(const std::string& file) { return test::LoadAs<TPPMGraphic>(Text(file)); }
 
-Bytes Row(const TBitmap& b, int32_t y, size_t n) { return Bytes(b.ScanLine(y), b.ScanLine(y) + n); }
+using test::RowBytes;
 
-std::string LoadError(const std::string& file) {
-    try {
-        Load(file);
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "";
-}
+std::string LoadError(const std::string& file) { return test::LoadMessage<TPPMGraphic>(Text(file)); }
 
 const std::string Invalid = "Cannot load image. Invalid or unexpected PBM, PGM or PPM image format.";
 
@@ -39,33 +27,33 @@ TEST(PPMReader, CommentsAndNumbersWhereverTheyStand) {
     // Sizes on the magic's line, comments between the numbers and among the text samples.
     const auto g = Load("P2 # grey\n3 # width\n# height next\n1\n255\n10 #x\n 20\n30\n");
     EXPECT_EQ(g->PixelFormat(), pf8bit);
-    EXPECT_EQ(Row(*g, 0, 3), (Bytes{10, 20, 30}));
+    EXPECT_EQ(RowBytes(*g, 0, 3), (Bytes{10, 20, 30}));
     const auto p6 = Load(std::string("P6 2 1 255\n") + std::string("\x01\x02\x03\x04\x05\x06", 6));
-    EXPECT_EQ(Row(*p6, 0, 6), (Bytes{3, 2, 1, 6, 5, 4}));
+    EXPECT_EQ(RowBytes(*p6, 0, 6), (Bytes{3, 2, 1, 6, 5, 4}));
     const auto p3 = Load("P3\n1 1\n255\n7 8 9");
-    EXPECT_EQ(Row(*p3, 0, 3), (Bytes{9, 8, 7})); // the last number may end the file
+    EXPECT_EQ(RowBytes(*p3, 0, 3), (Bytes{9, 8, 7})); // the last number may end the file
 }
 
 TEST(PPMReader, TextBitmapDigitsArePixelsWithOrWithoutSeparators) {
     const auto g = Load("P1\n4 1\n0101\n");
     EXPECT_EQ(g->PixelFormat(), pf1bit);
-    EXPECT_EQ(Row(*g, 0, 1), Bytes{0x50});
+    EXPECT_EQ(RowBytes(*g, 0, 1), Bytes{0x50});
     EXPECT_EQ((*g->Palette())[0], (TPaletteEntry{255, 255, 255, 0})); // 0 is white
     // A width that is no multiple of 8 leaves the last pixels in the high bits.
     const auto w = Load("P1\n10 2\n1 1 1 1 1 1 1 1 1 1\n0 0 0 0 0 0 0 0 0 1\n");
-    EXPECT_EQ(Row(*w, 0, 2), (Bytes{0xFF, 0xC0}));
-    EXPECT_EQ(Row(*w, 1, 2), (Bytes{0x00, 0x40}));
-    EXPECT_EQ(Row(*Load(std::string("P4\n10 1\n") + "\xA5\xC0"), 0, 2), (Bytes{0xA5, 0xC0}));
+    EXPECT_EQ(RowBytes(*w, 0, 2), (Bytes{0xFF, 0xC0}));
+    EXPECT_EQ(RowBytes(*w, 1, 2), (Bytes{0x00, 0x40}));
+    EXPECT_EQ(RowBytes(*Load(std::string("P4\n10 1\n") + "\xA5\xC0"), 0, 2), (Bytes{0xA5, 0xC0}));
 }
 
 TEST(PPMReader, SamplesAreScaledFromTheMaximum) {
-    EXPECT_EQ(Row(*Load("P2\n3 1\n15\n0 8 15\n"), 0, 3), (Bytes{0, 136, 255}));
-    EXPECT_EQ(Row(*Load(std::string("P5\n2 1\n15\n") + "\x07\x20"), 0, 2),
+    EXPECT_EQ(RowBytes(*Load("P2\n3 1\n15\n0 8 15\n"), 0, 3), (Bytes{0, 136, 255}));
+    EXPECT_EQ(RowBytes(*Load(std::string("P5\n2 1\n15\n") + "\x07\x20"), 0, 2),
               (Bytes{119, 255})); // above: the top
     // Two bytes a sample above 255, high byte first.
     const auto wide = Load(std::string("P6\n1 1\n65535\n") + std::string("\xFF\xFF\x80\x00\x00\x80", 6));
-    EXPECT_EQ(Row(*wide, 0, 3), (Bytes{0, 128, 255}));
-    EXPECT_EQ(Row(*Load("P2\n1 1\n1000\n500\n"), 0, 1), Bytes{128});
+    EXPECT_EQ(RowBytes(*wide, 0, 3), (Bytes{0, 128, 255}));
+    EXPECT_EQ(RowBytes(*Load("P2\n1 1\n1000\n500\n"), 0, 1), Bytes{128});
 }
 
 TEST(PPMReader, BadHeadersGiveTheReadersMessage) {

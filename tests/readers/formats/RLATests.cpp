@@ -3,6 +3,7 @@
 #include "host/Stream.h"
 #include "readers/formats/RLAGraphic.h"
 #include "support/ReaderConformance.h"
+#include "support/ReaderLoad.h"
 
 #include <gtest/gtest.h>
 
@@ -52,14 +53,9 @@ Bytes File(const TRLAFields& f, const std::vector<std::vector<Bytes>>& rows) {
     return file;
 }
 
-std::unique_ptr<TRLAGraphic> Load(const Bytes& bytes) {
-    TMemoryStream s(bytes);
-    auto g = std::make_unique<TRLAGraphic>();
-    g->LoadFromStream(s);
-    return g;
-}
+std::unique_ptr<TRLAGraphic> Load(const Bytes& bytes) { return test::LoadAs<TRLAGraphic>(bytes); }
 
-Bytes Row(const TBitmap& b, int32_t y, size_t n) { return Bytes(b.ScanLine(y), b.ScanLine(y) + n); }
+using test::RowBytes;
 
 TEST(RLAReader, RowsComeOutUprightEitherWay) {
     TRLAFields up;
@@ -68,11 +64,11 @@ TEST(RLAReader, RowsComeOutUprightEitherWay) {
     const Bytes file = File(up, {{{0, 1}, {0, 2}, {0, 3}}, {{0, 4}, {0, 5}, {0, 6}}});
     const auto g = Load(file);
     EXPECT_EQ(g->PixelFormat(), pf24bit);
-    EXPECT_EQ(Row(*g, 1, 3), (Bytes{3, 2, 1}));
-    EXPECT_EQ(Row(*g, 0, 3), (Bytes{6, 5, 4}));
+    EXPECT_EQ(RowBytes(*g, 1, 3), (Bytes{3, 2, 1}));
+    EXPECT_EQ(RowBytes(*g, 0, 3), (Bytes{6, 5, 4}));
     TRLAFields down;
     down.Bottom = 1; // bottom above top: stored top row first
-    EXPECT_EQ(Row(*Load(File(down, {{{0, 1}, {0, 2}, {0, 3}}, {{0, 4}, {0, 5}, {0, 6}}})), 0, 3),
+    EXPECT_EQ(RowBytes(*Load(File(down, {{{0, 1}, {0, 2}, {0, 3}}, {{0, 4}, {0, 5}, {0, 6}}})), 0, 3),
               (Bytes{3, 2, 1}));
     TMemoryStream s(file);
     EXPECT_TRUE(TRLAGraphic().CanLoad(s));
@@ -87,7 +83,7 @@ TEST(RLAReader, TheFirstMatteIsTheOpacityHoweverManyThereAre) {
         const auto g = Load(File(f, {{{1, 10}, {1, 20}, {1, 30}, {1, 99}, {1, 77}}}));
         EXPECT_EQ(g->PixelFormat(), pf32bit) << mattes;
         EXPECT_EQ(g->AlphaFormat(), afDefined);
-        EXPECT_EQ(Row(*g, 0, 8), (Bytes{30, 20, 10, 99, 30, 20, 10, 99})) << mattes;
+        EXPECT_EQ(RowBytes(*g, 0, 8), (Bytes{30, 20, 10, 99, 30, 20, 10, 99})) << mattes;
     }
 }
 
@@ -98,8 +94,8 @@ TEST(RLAReader, GreyFilesReadOneChannel) {
     f.Top = 1;
     const auto g = Load(File(f, {{{2, 7}}, {{0xFD, 1, 2, 3}}}));
     EXPECT_EQ(g->PixelFormat(), pf8bit);
-    EXPECT_EQ(Row(*g, 0, 3), (Bytes{1, 2, 3}));
-    EXPECT_EQ(Row(*g, 1, 3), (Bytes{7, 7, 7}));
+    EXPECT_EQ(RowBytes(*g, 0, 3), (Bytes{1, 2, 3}));
+    EXPECT_EQ(RowBytes(*g, 1, 3), (Bytes{7, 7, 7}));
 }
 
 TEST(RLAReader, GammaFromItsText) {
@@ -108,13 +104,13 @@ TEST(RLAReader, GammaFromItsText) {
     const auto g = Load(File(f, {{{0, 128}, {0, 0}, {0, 255}}}));
     EXPECT_TRUE(g->ImageProperties().Flags.Contains(ifFileGamma));
     EXPECT_FLOAT_EQ(g->ImageProperties().Gamma, 2.2f);
-    EXPECT_NE(Row(*g, 0, 3)[2], 128); // corrected
-    EXPECT_EQ(Row(*g, 0, 3)[1], 0);
+    EXPECT_NE(RowBytes(*g, 0, 3)[2], 128); // corrected
+    EXPECT_EQ(RowBytes(*g, 0, 3)[1], 0);
     for (const char* off : {"1.0", "abc", "nan", "inf", "-2", ""}) {
         f.Gamma = off;
         const auto o = Load(File(f, {{{0, 128}, {0, 0}, {0, 255}}}));
         EXPECT_FALSE(o->ImageProperties().Flags.Contains(ifFileGamma)) << off;
-        EXPECT_EQ(Row(*o, 0, 3), (Bytes{255, 0, 128})) << off;
+        EXPECT_EQ(RowBytes(*o, 0, 3), (Bytes{255, 0, 128})) << off;
     }
 }
 
@@ -122,7 +118,7 @@ TEST(RLAReader, RunsAndRecordsStayInsideTheirBuffers) {
     TRLAFields f;
     // Width 1: two runs of 128 bytes are cut at the one byte of the row.
     const auto g = Load(File(f, {{{0x7F, 0xAA, 0x7F, 0xAA}, {0x7F, 0xBB}, {0x7F, 0xCC}}}));
-    EXPECT_EQ(Row(*g, 0, 3), (Bytes{0xCC, 0xBB, 0xAA}));
+    EXPECT_EQ(RowBytes(*g, 0, 3), (Bytes{0xCC, 0xBB, 0xAA}));
     // A record longer than the file and an offset past it: what is there, the rest 0.
     TRLAFields two;
     two.Right = 1;
@@ -132,8 +128,8 @@ TEST(RLAReader, RunsAndRecordsStayInsideTheirBuffers) {
     cut.resize(cut.size() - 1);
     cut[cut.size() - 2] = 0x40;
     const auto c = Load(cut);
-    EXPECT_EQ(Row(*c, 1, 6), (Bytes{7, 6, 5, 7, 6, 5}));
-    EXPECT_EQ(Row(*c, 0, 6), Bytes(6, 0));
+    EXPECT_EQ(RowBytes(*c, 1, 6), (Bytes{7, 6, 5, 7, 6, 5}));
+    EXPECT_EQ(RowBytes(*c, 0, 6), Bytes(6, 0));
 }
 
 TEST(RLAReader, HeadersThatCannotBeLoaded) {

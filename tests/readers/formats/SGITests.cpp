@@ -3,6 +3,7 @@
 #include "host/Stream.h"
 #include "readers/formats/SGIGraphic.h"
 #include "support/ReaderConformance.h"
+#include "support/ReaderLoad.h"
 
 #include <gtest/gtest.h>
 
@@ -41,34 +42,29 @@ Bytes RleFile(uint16_t width, const std::vector<Bytes>& rows, uint8_t channels) 
     return f;
 }
 
-std::unique_ptr<TSGIGraphic> Load(const Bytes& bytes) {
-    TMemoryStream s(bytes);
-    auto g = std::make_unique<TSGIGraphic>();
-    g->LoadFromStream(s);
-    return g;
-}
+std::unique_ptr<TSGIGraphic> Load(const Bytes& bytes) { return test::LoadAs<TSGIGraphic>(bytes); }
 
-Bytes Row(const TBitmap& b, int32_t y, size_t n) { return Bytes(b.ScanLine(y), b.ScanLine(y) + n); }
+using test::RowBytes;
 
 TEST(SGIReader, ChannelsAreStoredOneAfterAnotherAndRowsBottomFirst) {
     Bytes f = Header(0, 1, 3, 2, 2, 3);
     Append(f, {1, 2, 3, 4, 11, 12, 13, 14, 21, 22, 23, 24});
     const auto g = Load(f);
     EXPECT_EQ(g->PixelFormat(), pf24bit);
-    EXPECT_EQ(Row(*g, 1, 6), (Bytes{21, 11, 1, 22, 12, 2})); // the first red byte is bottom left
-    EXPECT_EQ(Row(*g, 0, 6), (Bytes{23, 13, 3, 24, 14, 4}));
+    EXPECT_EQ(RowBytes(*g, 1, 6), (Bytes{21, 11, 1, 22, 12, 2})); // the first red byte is bottom left
+    EXPECT_EQ(RowBytes(*g, 0, 6), (Bytes{23, 13, 3, 24, 14, 4}));
 }
 
 TEST(SGIReader, SixteenBitSamplesAreSwappedAndScaled) {
     Bytes f = Header(0, 2, 3, 1, 1, 3);
     Append(f, {0xFF, 0xFF, 0x80, 0x00, 0x00, 0xFF});
-    EXPECT_EQ(Row(*Load(f), 0, 3), (Bytes{0, 127, 255}));
+    EXPECT_EQ(RowBytes(*Load(f), 0, 3), (Bytes{0, 127, 255}));
     // One 16-bit channel is brought to 8 bits the same way, not written twice as wide.
     Bytes grey = Header(0, 2, 2, 3, 1, 0);
     Append(grey, {0x80, 0x00, 0xFF, 0xFF, 0x00, 0x01});
     const auto g = Load(grey);
     EXPECT_EQ(g->PixelFormat(), pf8bit);
-    EXPECT_EQ(Row(*g, 0, 3), (Bytes{127, 255, 0}));
+    EXPECT_EQ(RowBytes(*g, 0, 3), (Bytes{127, 255, 0}));
 }
 
 TEST(SGIReader, TheDimensionDecidesWhichSizesCount) {
@@ -77,17 +73,17 @@ TEST(SGIReader, TheDimensionDecidesWhichSizesCount) {
     Append(two, {5, 6});
     const auto g = Load(two);
     EXPECT_EQ(g->PixelFormat(), pf8bit);
-    EXPECT_EQ(Row(*g, 0, 2), (Bytes{5, 6}));
+    EXPECT_EQ(RowBytes(*g, 0, 2), (Bytes{5, 6}));
     EXPECT_EQ((*g->Palette())[6], (TPaletteEntry{6, 6, 6, 0}));
     Bytes one = Header(0, 1, 1, 2, 0, 7);
     Append(one, {8, 9});
-    EXPECT_EQ(Row(*Load(one), 0, 2), (Bytes{8, 9}));
+    EXPECT_EQ(RowBytes(*Load(one), 0, 2), (Bytes{8, 9}));
     // Dimension 0 is refused by CanLoad and loads all the same.
     Bytes zero = Header(0, 1, 0, 1, 1, 1);
     Append(zero, {4});
     TMemoryStream s(zero);
     EXPECT_FALSE(TSGIGraphic().CanLoad(s));
-    EXPECT_EQ(Row(*Load(zero), 0, 1), Bytes{4});
+    EXPECT_EQ(RowBytes(*Load(zero), 0, 1), Bytes{4});
     // Two channels have no bitmap layout.
     Bytes grayAlpha = Header(0, 1, 3, 1, 1, 2);
     Append(grayAlpha, {1, 2});
@@ -102,28 +98,28 @@ TEST(SGIReader, TheDimensionDecidesWhichSizesCount) {
 TEST(SGIReader, RowTablesAreIndexedChannelByChannel) {
     // Green's row 0 is entry Height (here 1) of the tables.
     const auto g = Load(RleFile(2, {{0x82, 1, 2, 0}, {0x02, 7, 0}, {0x81, 9, 0x01, 8, 0}}, 3));
-    EXPECT_EQ(Row(*g, 0, 6), (Bytes{9, 7, 1, 8, 7, 2}));
+    EXPECT_EQ(RowBytes(*g, 0, 6), (Bytes{9, 7, 1, 8, 7, 2}));
 }
 
 TEST(SGIReader, DamagedRunsAndTablesStayInsideTheirBuffers) {
     // A literal of 127 into a row of 4 and a run without an end code are cut at the row.
     const auto lit = Load(RleFile(4, {Bytes{0xFF}}, 1));
-    EXPECT_EQ(Row(*lit, 0, 4), Bytes(4, 0));
+    EXPECT_EQ(RowBytes(*lit, 0, 4), Bytes(4, 0));
     Bytes longRun(128, 3);
     longRun[0] = 0xFF;
-    EXPECT_EQ(Row(*Load(RleFile(4, {longRun}, 1)), 0, 4), Bytes(4, 3));
-    EXPECT_EQ(Row(*Load(RleFile(4, {{0x05, 0xAA}}, 1)), 0, 4), Bytes(4, 0xAA));
+    EXPECT_EQ(RowBytes(*Load(RleFile(4, {longRun}, 1)), 0, 4), Bytes(4, 3));
+    EXPECT_EQ(RowBytes(*Load(RleFile(4, {{0x05, 0xAA}}, 1)), 0, 4), Bytes(4, 0xAA));
 
     // An offset past the file leaves the row empty; a huge length is cut at the file's end.
     Bytes past = Header(1, 1, 3, 2, 1, 1);
     AppendU32BE(past, 0x7FFFFFF0);
     AppendU32BE(past, 0xFFFFFFFF);
-    EXPECT_EQ(Row(*Load(past), 0, 2), (Bytes{0, 0}));
+    EXPECT_EQ(RowBytes(*Load(past), 0, 2), (Bytes{0, 0}));
     Bytes huge = Header(1, 1, 3, 2, 1, 1);
     AppendU32BE(huge, 520);
     AppendU32BE(huge, 0xFFFFFFFF);
     Append(huge, {0x02, 6, 0});
-    EXPECT_EQ(Row(*Load(huge), 0, 2), (Bytes{6, 6}));
+    EXPECT_EQ(RowBytes(*Load(huge), 0, 2), (Bytes{6, 6}));
 
     // Tables longer than the file: the reader's message.
     Bytes noTables = Header(1, 1, 3, 100, 100, 3);
@@ -134,8 +130,8 @@ TEST(SGIReader, DamagedRunsAndTablesStayInsideTheirBuffers) {
     Bytes shortRaw = Header(0, 1, 3, 2, 2, 1);
     Append(shortRaw, {1, 2, 3});
     const auto s = Load(shortRaw);
-    EXPECT_EQ(Row(*s, 1, 2), (Bytes{1, 2}));
-    EXPECT_EQ(Row(*s, 0, 2), (Bytes{3, 0}));
+    EXPECT_EQ(RowBytes(*s, 1, 2), (Bytes{1, 2}));
+    EXPECT_EQ(RowBytes(*s, 0, 2), (Bytes{3, 0}));
 }
 
 struct TSGIConformance {
