@@ -3,10 +3,16 @@
 #include "host/Bitmap.h"
 #include "host/Exceptions.h"
 #include "host/Format.h"
+#include "host/Picture.h"
 #include "host/formats/Icon.h"
 #include "host/formats/Metafile.h"
-#include "host/Picture.h"
 #include "readers/ReaderStrings.h"
+#include "readers/formats/AutodeskGraphic.h"
+#include "readers/formats/CUTGraphic.h"
+#include "readers/formats/PCXGraphic.h"
+#include "readers/formats/PPMGraphic.h"
+#include "readers/formats/RLAGraphic.h"
+#include "readers/formats/SGIGraphic.h"
 #include "readers/formats/TargaGraphic.h"
 
 #include <algorithm>
@@ -143,7 +149,24 @@ void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
                 TBitmap::ClassInfo());
     l.AddFormat("dib", "", "Device independant Windows bitmaps", Raster, false, TBitmap::ClassInfo());
     l.AddFormat("win", "Truevision images", "", Raster, false, TTargaGraphic::ClassInfo());
-    for (const char* e : {"vst", "vda", "tga", "icb"}) l.AddFormat(e, "", "", Raster, false, TTargaGraphic::ClassInfo());
+    for (const char* e : {"vst", "vda", "tga", "icb"})
+        l.AddFormat(e, "", "", Raster, false, TTargaGraphic::ClassInfo());
+    l.AddFormat("pcx", "ZSoft Paintbrush images", "", Raster, false, TPCXGraphic::ClassInfo());
+    l.AddFormat("pcc", "", "", Raster, false, TPCXGraphic::ClassInfo());
+    l.AddFormat("scr", "", "Word 5.x screen capture images", Raster, false, TPCXGraphic::ClassInfo());
+    l.AddFormat("rpf", "Alias/Wavefront images", "", Raster, false, TRLAGraphic::ClassInfo());
+    l.AddFormat("rla", "", "", Raster, false, TRLAGraphic::ClassInfo());
+    l.AddFormat("sgi", "SGI images", "SGI true color images", Raster, false, TSGIGraphic::ClassInfo());
+    l.AddFormat("rgba", "", "SGI true color images with alpha", Raster, false, TSGIGraphic::ClassInfo());
+    l.AddFormat("rgb", "", "SGI true color images", Raster, false, TSGIGraphic::ClassInfo());
+    l.AddFormat("bw", "", "SGI black/white images", Raster, false, TSGIGraphic::ClassInfo());
+    l.AddFormat("ppm", "Portable map images", "Portable pixel map images", Raster, false,
+                TPPMGraphic::ClassInfo());
+    l.AddFormat("pgm", "", "Portable gray map images", Raster, false, TPPMGraphic::ClassInfo());
+    l.AddFormat("pbm", "", "Portable bitmap images", Raster, false, TPPMGraphic::ClassInfo());
+    l.AddFormat("cel", "Autodesk images", "", Raster, false, TAutodeskGraphic::ClassInfo());
+    l.AddFormat("pic", "Autodesk images", "", Raster, false, TAutodeskGraphic::ClassInfo());
+    l.AddFormat("cut", "Dr. Halo images", "", Raster, false, TCUTGraphic::ClassInfo());
     // Each reader adds its rows here, in the order of the library's table.
 }
 
@@ -151,6 +174,9 @@ void FinalizeFileFormatList() {
     if (!List()) return;
     // The readers' classes go first, in the library's shutdown order.
     List()->RemoveFormat("", TTargaGraphic::ClassInfo());
+    for (TGraphicClass c : {TSGIGraphic::ClassInfo(), TPCXGraphic::ClassInfo(), TAutodeskGraphic::ClassInfo(),
+                            TPPMGraphic::ClassInfo(), TCUTGraphic::ClassInfo(), TRLAGraphic::ClassInfo()})
+        List()->RemoveFormat("", c);
     List()->RemoveFormat("rle", TBitmap::ClassInfo());
     List()->RemoveFormat("dib", TBitmap::ClassInfo());
     List().reset();
