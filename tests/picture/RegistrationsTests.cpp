@@ -1,3 +1,4 @@
+#include "gif/GIFImage.h"
 #include "host/Bitmap.h"
 #include "host/formats/Icon.h"
 #include "host/formats/Metafile.h"
@@ -17,7 +18,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     for (const auto& e : PictureRegistry().Entries()) order.push_back(e.Extension + ":" + e.Description);
     EXPECT_EQ(order,
               (std::vector<std::string>{
-                  "wmf:Metafiles", "emf:Enhanced Metafiles", "ico:Icons", "bmp:Bitmaps",
+                  "wmf:Metafiles", "emf:Enhanced Metafiles", "ico:Icons", "bmp:Bitmaps", "gif:GIF Image",
                   "bmp:Windows bitmaps", "ico:Windows icons", "wmf:Windows metafiles",
                   "emf:Windows enhanced meta files", "rle:Run length encoded Windows bitmaps",
                   "dib:Device independant Windows bitmaps", "win:Truevision images", "vst:Truevision images",
@@ -27,11 +28,12 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("Ico"), TIcon::ClassInfo());
     EXPECT_EQ(FindExt("emf"), TMetafile::ClassInfo());
     EXPECT_EQ(FindExt("TGA"), TTargaGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("Gif"), TGIFImage::ClassInfo());
 
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
     EXPECT_EQ(
         filter.substr(0, filter.find('|')),
-        "All (*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.bmp;*.ico;*.emf;*.wmf)");
+        "All (*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.gif;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
     // At exit every class is withdrawn, the platform's own entries included.
