@@ -91,6 +91,8 @@ convert -loop 3 -delay 10 -dispose None base.png \
 convert -loop 0 -delay 20 -dispose None -size 24x16 xc:black \
     -page +4+4 small1.png -page +10+2 small2.png anim-loop0.gif
 convert -loop 1 -delay 5 -size 12x8 xc:teal xc:maroon xc:gray anim-loop1.gif
+# For the viewer: 300 ms of green, 300 ms of blue, for ever.
+convert -loop 0 -delay 30 -size 8x4 xc:lime xc:blue anim-viewer.gif
 for f in anim-*.gif; do
     base="${f%.gif}"
     convert "$f" -coalesce -alpha set -depth 8 "$base-%d.pam"
