@@ -32,6 +32,11 @@ std::unique_ptr<TBitmap> CopyOfArea(TCanvas& Canvas, const TRect& Rect, TColor B
 
 } // namespace
 
+int32_t GIFWaitMilliseconds(int32_t Delay, int32_t SpeedPercent, int64_t OutsideMs) {
+    const int64_t wait = (int64_t(Delay) * MillisecondsPerDelayUnit - OutsideMs / 2) * 100 / SpeedPercent;
+    return int32_t(std::clamp<int64_t>(wait, -1, INT32_MAX));
+}
+
 TGIFPainter::TGIFPainter(TGIFImage& Image, TGIFPainter** Slot, TCanvas& Canvas, const TRect& Rect,
                          TGIFRenderFlags Flags)
     : TThread(true), OwnerSlot(Slot), FImage(&Image), FDestCanvas(Canvas), FDestRect(Rect),
@@ -126,11 +131,7 @@ void TGIFPainter::Wait(int32_t& Delay, uint32_t& LastTime, int32_t& LastWait) {
     const bool threaded = Threaded();
     const uint32_t now = timeGetTime();
     if (FSpeedPercent > 0) {
-        // Half the time spent outside the last wait is taken off this one, so that painting does
-        // not slow the animation down.
-        const int64_t outside = int64_t(int32_t(now - LastTime)) - LastWait;
-        const int64_t wait = (int64_t(Delay) * MillisecondsPerDelayUnit - outside / 2) * 100 / FSpeedPercent;
-        Delay = int32_t(std::clamp<int64_t>(wait, -1, INT32_MAX));
+        Delay = GIFWaitMilliseconds(Delay, FSpeedPercent, int64_t(int32_t(now - LastTime)) - LastWait);
         LastWait = Delay;
     } else if (FSpeedPercent == 0) {
         Delay = threaded ? -1 : InlineHoldMs; // held at this frame until stopped

@@ -15,6 +15,11 @@
 
 namespace ferronel {
 
+// Milliseconds to wait for a frame delay (hundredths of a second) at SpeedPercent (> 0), when the
+// last frame took OutsideMs beyond its wait: half of that is taken off, so that painting does not
+// slow the animation down.
+int32_t GIFWaitMilliseconds(int32_t Delay, int32_t SpeedPercent, int64_t OutsideMs);
+
 class TGIFPainter : public TThread {
     FERRONEL_ABSTRACT_CLASS(TGIFPainter, TThread)
 public:

@@ -139,6 +139,15 @@ TEST(GIFAnimation, DisposalMethods) {
     EXPECT_EQ(Pixel(played.Screens[3], 3, 1, 0), two);
 }
 
+TEST(GIFAnimation, WaitsCountHundredthsOfASecond) {
+    EXPECT_EQ(GIFWaitMilliseconds(10, 100, 0), 100);
+    EXPECT_EQ(GIFWaitMilliseconds(10, 200, 0), 50);
+    EXPECT_EQ(GIFWaitMilliseconds(3, 50, 0), 60);
+    // Half of the time the last frame took beyond its wait comes off.
+    EXPECT_EQ(GIFWaitMilliseconds(10, 100, 40), 80);
+    EXPECT_EQ(GIFWaitMilliseconds(1, 100, 1000), -1);
+}
+
 TEST(GIFAnimation, DelaysAndSpeed) {
     // Delay 0 counts as 10 (100 ms), 2 as 3 (30 ms); at 200 % the waits halve.
     const GifBytes file = TGifBuilder()
