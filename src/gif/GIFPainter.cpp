@@ -83,17 +83,15 @@ void TGIFPainter::Halt() {
     Start(); // a suspended painter runs to its end at once
 }
 
-void TGIFPainter::Execute() {
-    try {
-        Loop();
-    } catch (...) {
-        FError = std::current_exception();
-        Terminate();
-    }
-    Detach();
-}
+void TGIFPainter::Execute() { RunLoop(); }
 
 void TGIFPainter::RunHere() {
+    RunLoop();
+    if (FError) std::rethrow_exception(FError);
+}
+
+void TGIFPainter::RunLoop() {
+    // A failure ends the painter; it is kept for a caller that ran the loop itself.
     try {
         Loop();
     } catch (...) {
@@ -101,7 +99,6 @@ void TGIFPainter::RunHere() {
         Terminate();
     }
     Detach();
-    if (FError) std::rethrow_exception(FError);
 }
 
 void TGIFPainter::Detach() {

@@ -53,6 +53,7 @@ protected:
     void Execute() override;
 
 private:
+    void RunLoop();
     void Loop();
     // Waits out Delay (hundredths of a second); answers false when the painter was stopped.
     void Wait(int32_t& Delay, uint32_t& LastTime, int32_t& LastWait);
