@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -62,27 +63,27 @@ TCodeData GatherSubBlocks(TGIFSource& Source, const TGIFWarningSink& Warning) {
     return data;
 }
 
+// Every string in the table was written out whole before it entered the table: a new entry is
+// the previous code's string followed by the first index of the current one, and those two stand
+// side by side in the output. So an entry is kept as the place of its string in the output and
+// its length, and a code is decoded by copying, not by walking a chain of prefixes.
 class TLZWDecoder {
 public:
     TLZWDecoder(uint8_t MinCodeSize, const TCodeData& Data) : FMinCodeSize(MinCodeSize), FData(Data) {
         FClearCode = 1u << MinCodeSize;
         FEndCode = FClearCode + 1;
-        for (uint32_t i = 0; i < FClearCode; ++i) {
-            FPrefix[i] = 0;
-            FSuffix[i] = uint8_t(i);
-            FFirst[i] = uint8_t(i);
-            FLength[i] = 1;
-        }
         Reset();
     }
 
-    // Writes decoded indices from Out up to End; answers where decoding stopped.
-    uint8_t* Decode(uint8_t* Out, uint8_t* const End, const TGIFWarningSink& Warning) {
+    // Writes decoded indices from Begin up to End; answers where decoding stopped.
+    uint8_t* Decode(uint8_t* const Begin, uint8_t* const End, const TGIFWarningSink& Warning) {
         const uint8_t* bytes = FData.Bytes.data();
         const uint64_t totalBits = FData.Bits;
         uint64_t bitPos = 0;
+        uint8_t* out = Begin;
         int32_t oldCode = -1;
-        while (Out < End) {
+        size_t oldPos = 0; // where the previous code's string starts
+        while (out < End) {
             if (bitPos + FCodeSize > totalBits) {
                 // Codes asked for after the terminator with nothing left over is an under-run; a
                 // few bits short of a code end the data quietly, as does data cut off by the
@@ -94,38 +95,41 @@ public:
                 uint32_t(LoadU64LE(bytes + (bitPos >> 3)) >> (bitPos & 7)) & ((1u << FCodeSize) - 1);
             bitPos += FCodeSize;
 
+            if (code < FClearCode) {
+                // A root: one index, its low 8 bits.
+                if (oldCode >= 0) Add(oldPos, FLength[oldCode]);
+                oldPos = size_t(out - Begin);
+                *out++ = uint8_t(code);
+                oldCode = int32_t(code);
+                continue;
+            }
             if (code == FClearCode) {
                 Reset();
                 oldCode = -1;
                 continue;
             }
             if (code == FEndCode) break;
-            if (oldCode < 0) {
-                // The first code after a clear stands for itself; one past the roots refers to
-                // nothing yet.
-                if (code > FClearCode) {
-                    Warning(sInvalidData);
-                    break;
-                }
-                *Out++ = FSuffix[code];
-                oldCode = int32_t(code);
-                continue;
-            }
-            if (code < FNextCode) {
-                Out = Emit(code, Out, End);
-                Add(uint32_t(oldCode), FFirst[code]);
-            } else if (code == FNextCode) {
-                // A string followed by its own first index.
-                Add(uint32_t(oldCode), FFirst[oldCode]);
-                Out = Emit(code, Out, End);
-            } else {
-                // A code past the next free slot refers to nothing; such data cannot be followed.
+            if (oldCode < 0 || code > FNextCode) {
+                // The first code after a clear must be a root, and a code past the next free slot
+                // refers to nothing: such data cannot be followed.
                 Warning(sInvalidData);
                 break;
             }
+            // A code equal to the next free slot is the previous string followed by its own first
+            // index: the copy below then overlaps its source and is made forwards.
+            Add(oldPos, FLength[oldCode]);
+            const uint32_t length = FLength[code];
+            const uint8_t* from = Begin + FOffset[code];
+            oldPos = size_t(out - Begin);
+            const size_t n = std::min<size_t>(length, size_t(End - out));
+            if (n <= 16 || from + n > out)
+                for (size_t i = 0; i < n; ++i) out[i] = from[i];
+            else
+                std::memcpy(out, from, n);
+            out += n;
             oldCode = int32_t(code);
         }
-        return Out;
+        return out;
     }
 
 private:
@@ -137,47 +141,24 @@ private:
         FCodeSize = FMinCodeSize + 1u;
         FNextCode = FClearCode + 2;
         FCodeLimit = 2 * FClearCode;
+        for (uint32_t i = 0; i < FClearCode; ++i) FLength[i] = 1;
     }
 
-    void Add(uint32_t Prefix, uint8_t Suffix) {
+    // A new entry: the previous string (at Position, Length long) and the index after it.
+    void Add(size_t Position, uint32_t Length) {
         if (FNextCode >= TableSize) return; // a full table stays as it is until a clear code
-        FPrefix[FNextCode] = uint16_t(Prefix);
-        FSuffix[FNextCode] = Suffix;
-        FFirst[FNextCode] = FFirst[Prefix];
-        FLength[FNextCode] = uint16_t(FLength[Prefix] + 1);
+        FOffset[FNextCode] = Position;
+        FLength[FNextCode] = uint16_t(Length + 1);
         if (++FNextCode >= FCodeLimit && FCodeLimit < TableSize) {
             FCodeLimit *= 2;
             ++FCodeSize;
         }
     }
 
-    // Writes the string of Code at Out, cut at End; answers the position after it.
-    uint8_t* Emit(uint32_t Code, uint8_t* Out, uint8_t* End) const {
-        const uint32_t length = FLength[Code];
-        if (length == 1) {
-            *Out = FSuffix[Code];
-            return Out + 1;
-        }
-        const size_t room = size_t(End - Out);
-        uint32_t skip = 0; // trailing indices that do not fit
-        if (length > room) skip = length - uint32_t(room);
-        uint32_t c = Code;
-        for (uint32_t i = 0; i < skip; ++i) c = FPrefix[c];
-        const uint32_t kept = length - skip;
-        for (uint32_t i = kept; i-- > 1;) {
-            Out[i] = FSuffix[c];
-            c = FPrefix[c];
-        }
-        Out[0] = FSuffix[c];
-        return Out + kept;
-    }
-
     uint32_t FMinCodeSize;
     const TCodeData& FData;
     uint32_t FClearCode = 0, FEndCode = 0, FNextCode = 0, FCodeLimit = 0, FCodeSize = 0;
-    std::array<uint16_t, TableSize> FPrefix{};
-    std::array<uint8_t, TableSize> FSuffix{};
-    std::array<uint8_t, TableSize> FFirst{};
+    std::array<size_t, TableSize> FOffset{};
     std::array<uint16_t, TableSize> FLength{};
 };
 
