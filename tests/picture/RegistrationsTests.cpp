@@ -1,8 +1,8 @@
 #include "gif/GIFImage.h"
 #include "host/Bitmap.h"
+#include "host/Picture.h"
 #include "host/formats/Icon.h"
 #include "host/formats/Metafile.h"
-#include "host/Picture.h"
 #include "picture/Registrations.h"
 #include "readers/formats/TargaGraphic.h"
 
@@ -33,7 +33,8 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
     EXPECT_EQ(
         filter.substr(0, filter.find('|')),
-        "All (*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.gif;*.bmp;*.ico;*.emf;*.wmf)");
+        "All "
+        "(*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.gif;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
     // At exit every class is withdrawn, the platform's own entries included.
