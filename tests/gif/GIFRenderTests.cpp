@@ -224,6 +224,14 @@ TEST(GIFPainterThread, AnimatesThroughTheMainThreadAndStopsPromptly) {
     auto image = Load(TwoFrames(3));
     int changes = 0;
     image->OnChange = [&](TObject*) { ++changes; };
+    // Frame bitmaps are built where they are drawn, on the main thread, never by the painter.
+    int rendered = 0, renderedElsewhere = 0;
+    image->OnProgress = [&](TObject*, TProgressStage Stage, uint8_t, bool, const TRect&,
+                            const std::string& Msg) {
+        if (Msg != "Rendering..." || Stage != psStarting) return;
+        ++rendered;
+        if (!IsMainThread()) ++renderedElsewhere;
+    };
     auto target = Target(*image);
     image->Draw(target->Canvas(), TRect{0, 0, 2, 1});
     // Draw returns with the first frame composed.
@@ -232,6 +240,8 @@ TEST(GIFPainterThread, AnimatesThroughTheMainThreadAndStopsPromptly) {
     EXPECT_EQ(image->PainterCount(), 1u);
     Pump(400);
     EXPECT_GE(changes, 4);
+    EXPECT_EQ(rendered, 2);
+    EXPECT_EQ(renderedElsewhere, 0);
 
     // A painter in a long wait (a minute) is stopped at once.
     auto slow = Load(TwoFrames(6000));
