@@ -1,5 +1,7 @@
 #include "picture/Registrations.h"
 
+#include "gif/GIFImage.h"
+#include "gif/GIFStrings.h"
 #include "host/Picture.h"
 #include "readers/FileFormatList.h"
 
@@ -14,8 +16,9 @@ void InitializePictureFormats() {
     Initialized = true;
     PictureRegistry(); // the platform's four entries come first
 
-    // Linear-bitmap library loaders (pcx, png, mng), the JPEG wrapper (jpeg, jpg), the GIF unit (gif)
-    // and the HIPS loader (hip, hips) register here, in that order, once they exist.
+    // Linear-bitmap library loaders (pcx, png, mng) and the JPEG wrapper (jpeg, jpg) register before
+    // the GIF unit, the HIPS loader (hip, hips) after it, once they exist.
+    RegisterFileFormat("gif", gif::sDescription, TGIFImage::ClassInfo());
 
     // The reader library's format list comes last of the modules. The JPEG image class is passed
     // in once it exists.
@@ -26,6 +29,7 @@ void FinalizePictureFormats() {
     if (!Initialized) return;
     Initialized = false;
     FinalizeFileFormatList();
+    UnregisterGraphicClass(TGIFImage::ClassInfo());
 }
 
 } // namespace ferronel

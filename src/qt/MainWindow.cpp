@@ -1,6 +1,7 @@
 #include "qt/MainWindow.h"
 
 #include "host/Exceptions.h"
+#include "host/Thread.h"
 #include "qt/SettingsRegistry.h"
 
 #include <QApplication>
@@ -75,9 +76,21 @@ TMainWindow::TMainWindow() : FForm(std::make_unique<app::TForm1>(*this)) {
     }));
     // The window sees every key before the focused control does.
     qApp->installEventFilter(this);
+    // Animation painters hand their paints to the main thread; the event loop runs them.
+    SetSynchronizeWakeup([] {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                app, [] { CheckSynchronize(); }, Qt::QueuedConnection);
+    });
 }
 
-TMainWindow::~TMainWindow() { qApp->removeEventFilter(this); }
+TMainWindow::~TMainWindow() {
+    qApp->removeEventFilter(this);
+    // The picture (and its painters) goes with the form; their last paints run while they are
+    // stopped, so nothing needs the event loop afterwards.
+    FForm.reset();
+    SetSynchronizeWakeup(nullptr);
+}
 
 void TMainWindow::BuildMenuBar() {
     for (const auto& menu : FForm->MainMenu.Items()) {

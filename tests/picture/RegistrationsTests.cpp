@@ -1,3 +1,4 @@
+#include "gif/GIFImage.h"
 #include "host/Bitmap.h"
 #include "host/Picture.h"
 #include "host/formats/Icon.h"
@@ -21,6 +22,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                                                "emf:Enhanced Metafiles",
                                                "ico:Icons",
                                                "bmp:Bitmaps",
+                                               "gif:GIF Image",
                                                "bmp:Windows bitmaps",
                                                "ico:Windows icons",
                                                "wmf:Windows metafiles",
@@ -54,13 +56,14 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("TGA"), TTargaGraphic::ClassInfo());
     EXPECT_EQ(FindExt("Scr"), TPCXGraphic::ClassInfo());
     EXPECT_EQ(FindExt("cut"), TCUTGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("Gif"), TGIFImage::ClassInfo());
 
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
     EXPECT_EQ(filter.substr(0, filter.find('|')),
               "All "
               "(*.cut;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;*.pcx;*."
               "icb;*.tga;"
-              "*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.bmp;*.ico;*.emf;*.wmf)");
+              "*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.gif;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
     // At exit every class is withdrawn, the platform's own entries included.

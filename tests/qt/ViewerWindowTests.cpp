@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QWheelEvent>
 
+#include <chrono>
+
 #include <gtest/gtest.h>
 
 namespace ferronel::qt {
@@ -153,6 +155,45 @@ TEST_F(ViewerWindow, APictureTooLargeToConvertIsNotDrawnAndNothingFails) {
     EXPECT_EQ(window->Form().ViewState.ImageWidth, 300);
     EXPECT_TRUE(window->ImageView().Image().isNull());
     EXPECT_EQ(Grab().pixel(10, 10), qRgb(0, 0, 0));
+}
+
+TEST_F(ViewerWindow, AnimatesAGifAndLetsGoOfItCleanly) {
+    // Two frames of 300 ms each, looping for ever: green, then blue.
+    const std::string anim = test::DataPath("gif/anim-viewer.gif");
+    const std::string still = SolidPicture(dir, "still.bmp", 8, 4, 255, 0, 0);
+    const auto start = std::chrono::steady_clock::now();
+    Start({anim});
+    app::TForm1& form = window->Form();
+    const int cw = form.Window.ClientWidth, ch = form.Window.ClientHeight;
+    auto centre = [&] { return Grab().pixel(cw / 2, ch / 2); };
+    const QRgb green = qRgb(0, 255, 0), dark = qRgb(0, 0, 255);
+    ASSERT_EQ(centre(), green);
+    // Waits, running the event loop, until the centre shows Colour; answers the time since start.
+    auto until = [&](QRgb Colour) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (centre() != Colour && std::chrono::steady_clock::now() < limit) QApplication::processEvents();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    };
+    const auto second = until(dark);
+    EXPECT_EQ(centre(), dark);
+    EXPECT_GE(second, 250);
+    const auto third = until(green);
+    EXPECT_EQ(centre(), green);
+    EXPECT_GE(third - second, 250);
+
+    // Switching pictures while one animates, and zooming.
+    for (int i = 0; i < 200; ++i) {
+        form.LoadImage(i % 2 ? still : anim);
+        if (i % 20 == 0) Key(Qt::Key_Minus, Qt::KeypadModifier);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(window->ErrorBox(), nullptr);
+    form.LoadImage(anim);
+    QApplication::processEvents();
+    // Quitting mid-animation.
+    window.reset();
+    QApplication::processEvents();
 }
 
 TEST(ViewerWindowParts, FilterTextAndKeys) {

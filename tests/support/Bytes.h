@@ -1,6 +1,7 @@
 // Building little-endian binary test files byte by byte.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
