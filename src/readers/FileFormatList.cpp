@@ -7,6 +7,7 @@
 #include "host/formats/Metafile.h"
 #include "host/Picture.h"
 #include "readers/ReaderStrings.h"
+#include "readers/formats/PNGGraphic.h"
 #include "readers/formats/TargaGraphic.h"
 
 #include <algorithm>
@@ -145,6 +146,7 @@ void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
     l.AddFormat("win", "Truevision images", "", Raster, false, TTargaGraphic::ClassInfo());
     for (const char* e : {"vst", "vda", "tga", "icb"}) l.AddFormat(e, "", "", Raster, false, TTargaGraphic::ClassInfo());
     // Each reader adds its rows here, in the order of the library's table.
+    l.AddFormat("png", "Portable network graphic images", "", Raster, false, TPNGGraphic::ClassInfo());
 }
 
 void FinalizeFileFormatList() {
@@ -153,6 +155,7 @@ void FinalizeFileFormatList() {
     List()->RemoveFormat("", TTargaGraphic::ClassInfo());
     List()->RemoveFormat("rle", TBitmap::ClassInfo());
     List()->RemoveFormat("dib", TBitmap::ClassInfo());
+    List()->RemoveFormat("", TPNGGraphic::ClassInfo());
     List().reset();
 }
 

@@ -57,7 +57,7 @@ TEST_F(Viewer, StartsWithTheLayoutAndNativeFilter) {
     EXPECT_EQ(form.ViewState.ZoomPercent, 100);
     EXPECT_EQ(form.Image1.Picture.Graphic(), nullptr);
     EXPECT_EQ(Marks(), "100%");
-    EXPECT_TRUE(form.OpenPictureDialog1.Filter.starts_with("Native formats (*.icb;*.tga;"));
+    EXPECT_TRUE(form.OpenPictureDialog1.Filter.starts_with("Native formats (*.png;*.icb;*.tga;"));
     EXPECT_NE(form.OpenPictureDialog1.Filter.find("|Truevision images (*.tga)|*.tga|"), std::string::npos);
     EXPECT_FALSE(form.Saveas1->Enabled);
     EXPECT_EQ(form.MainMenu.Items().size(), 7u);

@@ -3,6 +3,7 @@
 #include "host/formats/Metafile.h"
 #include "host/Picture.h"
 #include "picture/Registrations.h"
+#include "readers/formats/PNGGraphic.h"
 #include "readers/formats/TargaGraphic.h"
 
 #include <gtest/gtest.h>
@@ -21,17 +22,19 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                   "bmp:Windows bitmaps", "ico:Windows icons", "wmf:Windows metafiles",
                   "emf:Windows enhanced meta files", "rle:Run length encoded Windows bitmaps",
                   "dib:Device independant Windows bitmaps", "win:Truevision images", "vst:Truevision images",
-                  "vda:Truevision images", "tga:Truevision images", "icb:Truevision images"}));
+                  "vda:Truevision images", "tga:Truevision images", "icb:Truevision images",
+                  "png:Portable network graphic images"}));
     EXPECT_EQ(FindExt("RLE"), TBitmap::ClassInfo());
     EXPECT_EQ(FindExt("dib"), TBitmap::ClassInfo());
     EXPECT_EQ(FindExt("Ico"), TIcon::ClassInfo());
     EXPECT_EQ(FindExt("emf"), TMetafile::ClassInfo());
     EXPECT_EQ(FindExt("TGA"), TTargaGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("png"), TPNGGraphic::ClassInfo());
 
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
     EXPECT_EQ(
         filter.substr(0, filter.find('|')),
-        "All (*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.bmp;*.ico;*.emf;*.wmf)");
+        "All (*.png;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
     // At exit every class is withdrawn, the platform's own entries included.
