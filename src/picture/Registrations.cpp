@@ -1,31 +1,47 @@
 #include "picture/Registrations.h"
 
 #include "host/Picture.h"
+#include "host/formats/Icon.h"
+#include "picture/JPEGImage.h"
 #include "readers/FileFormatList.h"
+#include "readers/formats/PNGGraphic.h"
 
 namespace ferronel {
 
 namespace {
+
 bool Initialized = false;
+
+// PNG-compressed icon images (the 256 x 256 ones) are read by the reader library's PNG reader.
+void DecodeIconPng(TStream& Stream, TBitmap& Bitmap) {
+    TPNGGraphic png;
+    png.LoadFromStream(Stream);
+    Bitmap.Assign(png);
 }
+
+} // namespace
 
 void InitializePictureFormats() {
     if (Initialized) return;
     Initialized = true;
     PictureRegistry(); // the platform's four entries come first
+    TIcon::SetPngImageDecoder(DecodeIconPng);
 
-    // Linear-bitmap library loaders (pcx, png, mng), the JPEG wrapper (jpeg, jpg), the GIF unit (gif)
-    // and the HIPS loader (hip, hips) register here, in that order, once they exist.
+    // Linear-bitmap library loaders (pcx, png, mng) register here once they exist, then the JPEG
+    // wrapper, then the GIF unit (gif) and the HIPS loader (hip, hips).
+    RegisterFileFormat("jpeg", "JPEG Image File", TJPEGImage::ClassInfo());
+    RegisterFileFormat("jpg", "JPEG Image File", TJPEGImage::ClassInfo());
 
-    // The reader library's format list comes last of the modules. The JPEG image class is passed
-    // in once it exists.
-    InitializeFileFormatList(nullptr);
+    // The reader library's format list comes last of the modules.
+    InitializeFileFormatList(TJPEGImage::ClassInfo());
 }
 
 void FinalizePictureFormats() {
     if (!Initialized) return;
     Initialized = false;
     FinalizeFileFormatList();
+    UnregisterGraphicClass(TJPEGImage::ClassInfo());
+    TIcon::SetPngImageDecoder(nullptr);
 }
 
 } // namespace ferronel

@@ -2,6 +2,7 @@
 #include "host/formats/Icon.h"
 #include "host/formats/Metafile.h"
 #include "host/Picture.h"
+#include "picture/JPEGImage.h"
 #include "picture/Registrations.h"
 #include "readers/formats/PNGGraphic.h"
 #include "readers/formats/TargaGraphic.h"
@@ -19,8 +20,9 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(order,
               (std::vector<std::string>{
                   "wmf:Metafiles", "emf:Enhanced Metafiles", "ico:Icons", "bmp:Bitmaps",
-                  "bmp:Windows bitmaps", "ico:Windows icons", "wmf:Windows metafiles",
-                  "emf:Windows enhanced meta files", "rle:Run length encoded Windows bitmaps",
+                  "jpeg:JPEG Image File", "jpg:JPEG Image File", "bmp:Windows bitmaps", "ico:Windows icons",
+                  "wmf:Windows metafiles", "emf:Windows enhanced meta files", "jfif:JFIF images",
+                  "jpg:JPG images", "jpe:JPE images", "jpeg:JPEG images", "rle:Run length encoded Windows bitmaps",
                   "dib:Device independant Windows bitmaps", "win:Truevision images", "vst:Truevision images",
                   "vda:Truevision images", "tga:Truevision images", "icb:Truevision images",
                   "png:Portable network graphic images"}));
@@ -30,11 +32,14 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("emf"), TMetafile::ClassInfo());
     EXPECT_EQ(FindExt("TGA"), TTargaGraphic::ClassInfo());
     EXPECT_EQ(FindExt("png"), TPNGGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("JPG"), TJPEGImage::ClassInfo());
+    EXPECT_EQ(FindExt("jfif"), TJPEGImage::ClassInfo());
 
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
     EXPECT_EQ(
         filter.substr(0, filter.find('|')),
-        "All (*.png;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.bmp;*.ico;*.emf;*.wmf)");
+        "All (*.png;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;*.jpg;"
+        "*.jpeg;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
     // At exit every class is withdrawn, the platform's own entries included.
