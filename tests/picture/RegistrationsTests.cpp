@@ -6,6 +6,7 @@
 #include "picture/Registrations.h"
 #include "readers/formats/PNGGraphic.h"
 #include "readers/formats/TargaGraphic.h"
+#include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
 
@@ -42,9 +43,24 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
         "*.jpeg;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
-    // At exit every class is withdrawn, the platform's own entries included.
+    // Icons show their PNG-compressed 256 x 256 image, read by the reader library's PNG reader.
+    const std::vector<uint8_t> icon = test::ReadFileBytes(test::DataPath("ico-png/rounded256.ico"));
+    TIcon withPng;
+    TMemoryStream s(icon);
+    withPng.LoadFromStream(s);
+    const test::TPam reference = test::ReadPam(test::DataPath("ico-png/rounded256.pam"));
+    ASSERT_EQ(withPng.Width(), 256);
+    ASSERT_EQ(withPng.Height(), 256);
+    EXPECT_EQ(test::Rgba(withPng), reference.Pixels);
+
+    // At exit every class is withdrawn, the platform's own entries included, and icons pass their
+    // PNG images over again.
     FinalizePictureFormats();
     EXPECT_TRUE(PictureRegistry().Entries().empty());
+    TIcon withoutPng;
+    TMemoryStream again(icon);
+    withoutPng.LoadFromStream(again);
+    EXPECT_EQ(withoutPng.Width(), 32);
 }
 
 } // namespace
