@@ -85,6 +85,9 @@ TEST(JPEGImage, SettingsGiveWhatDjpegGivesWithTheSameOptions) {
     for (const TPaletteEntry& e : *grey->Bitmap().Palette())
         EXPECT_TRUE(e.peRed == e.peGreen && e.peGreen == e.peBlue);
     EXPECT_THROW(image->SetWidth(3), EInvalidGraphicOperation);
+    // A picture of one row, at full size and as the eighth of a short one.
+    EXPECT_EQ(Load(WithSize(61, 1))->Bitmap().Height(), 1);
+    EXPECT_EQ(Load(WithSize(61, 5), [](TJPEGImage& I) { I.SetScale(jsEighth); })->Bitmap().Height(), 1);
 }
 
 TEST(JPEGImage, AnEmptyFileLoadsAndFailsWhenDrawn) {

@@ -2,10 +2,10 @@
 #include "host/Exceptions.h"
 #include "host/Stream.h"
 #include "readers/formats/PNGGraphic.h"
+#include "support/Deflate.h"
 #include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cmath>
 #include <string>
@@ -45,28 +45,8 @@ struct TPng {
     TPng& IEND() { return Chunk("IEND", {}); }
 };
 
-Bytes Deflate(const Bytes& Raw) {
-    uLongf size = compressBound(uLong(Raw.size()));
-    Bytes out(size);
-    compress(out.data(), &size, Raw.data(), uLong(Raw.size()));
-    out.resize(size);
-    return out;
-}
-
-// A stream that holds the first Keep bytes of Raw and stops there, without its end.
-Bytes DeflateCut(const Bytes& Raw, size_t Keep) {
-    z_stream z{};
-    deflateInit(&z, 6);
-    Bytes out(Keep + 64);
-    z.next_in = const_cast<Bytef*>(Raw.data());
-    z.avail_in = uInt(Keep);
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_SYNC_FLUSH);
-    out.resize(out.size() - z.avail_out);
-    deflateEnd(&z);
-    return out;
-}
+using test::Deflate;
+using test::DeflateCut;
 
 std::unique_ptr<TPNGGraphic> Load(const Bytes& File) {
     TMemoryStream s(File);
