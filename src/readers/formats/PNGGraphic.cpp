@@ -45,11 +45,13 @@ constexpr TAdam7Pass Adam7[7] = {
     {2, 0, 4, 2, 0xAA}, {0, 1, 2, 2, 0x55}, {1, 0, 2, 1, 0xFF},
 };
 
-inline uint8_t Paeth(uint8_t a, uint8_t b, uint8_t c) {
-    const int p = int(a) + int(b) - int(c);
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return a;
-    return pb <= pc ? b : c;
+// The predictor closest to a + b - c, ties going to a, then b. Written without branches: on noisy
+// rows the choice is unpredictable.
+inline uint8_t Paeth(int a, int b, int c) {
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    const int nearer = pb < pa ? b : a;
+    const int distance = pb < pa ? pb : pa;
+    return uint8_t(pc < distance ? c : nearer);
 }
 
 // The distance is a template argument for the common pixel sizes, so the loops unroll.
