@@ -56,9 +56,13 @@ struct TJPEGSession {
     std::exception_ptr* Pending = nullptr; // an error the report caught, raised after the jump
     int64_t LastReport = -1;
     int LastPercent = -1;
+    int JumpCode = 0; // why the last jump came
 };
 
-[[noreturn]] void Jump(TJPEGSession& S, TJumpCode Code) { std::longjmp(S.Error.Jump, Code); }
+[[noreturn]] void Jump(TJPEGSession& S, TJumpCode Code) {
+    S.JumpCode = Code;
+    std::longjmp(S.Error.Jump, 1);
+}
 
 extern "C" void ErrorExit(j_common_ptr Info) {
     Jump(*static_cast<TJPEGSession*>(Info->client_data), jcLibrary);
@@ -80,7 +84,8 @@ extern "C" void ProgressMonitor(j_common_ptr Info) {
 // Runs Step with the jump point set; answers the jump code, 0 when Step returned. Step holds
 // nothing with a destructor while it calls libjpeg.
 template <typename... A> int Guarded(TJPEGSession& S, void (*Step)(TJPEGSession&, A...), A... Args) {
-    if (int code = setjmp(S.Error.Jump)) return code;
+    // setjmp stands alone in the condition, one of the forms in which its result is defined.
+    if (setjmp(S.Error.Jump) != 0) return S.JumpCode;
     Step(S, Args...);
     return 0;
 }
