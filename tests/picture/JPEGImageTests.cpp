@@ -75,6 +75,12 @@ TEST(JPEGImage, SettingsGiveWhatDjpegGivesWithTheSameOptions) {
     // Showing the passes of a progressive file ends in the same picture.
     auto shown = Load(Fixture("progressive.jpg"), [](TJPEGImage& I) { I.SetProgressiveDisplay(true); });
     ExpectReference(*shown, "progressive.pam");
+    auto palettised = Load(Fixture("progressive.jpg"), [](TJPEGImage& I) { I.SetPixelFormat(jf8Bit); });
+    auto palettisedPasses = Load(Fixture("progressive.jpg"), [](TJPEGImage& I) {
+        I.SetPixelFormat(jf8Bit);
+        I.SetProgressiveDisplay(true);
+    });
+    EXPECT_EQ(test::Rgba(*palettisedPasses), test::Rgba(*palettised));
     auto greyPasses =
         Load(Fixture("grey-progressive.jpg"), [](TJPEGImage& I) { I.SetProgressiveDisplay(true); });
     ExpectReference(*greyPasses, "grey-progressive.pam");
