@@ -9,10 +9,12 @@
 #include "host/Canvas.h"
 #include "host/CheckedSize.h"
 #include "host/Format.h"
+#include "host/Limits.h"
 #include "host/Stream.h"
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -126,6 +128,9 @@ void CreateStep(TJPEGSession& S, const uint8_t* Data, size_t Size) {
     S.Error.Pub.reset_error_mgr = ResetErrorManager;
     jpeg_create_decompress(&S.Info);
     S.Created = true;
+    // libjpeg's own working memory (whole-image coefficients of progressive files) is held to the
+    // limit of a picture's pixels; past it, libjpeg ends with an error instead of allocating.
+    S.Info.mem->max_memory_to_use = long(std::min<uint64_t>(PixelBufferLimit(), uint64_t(LONG_MAX)));
     S.Info.client_data = &S;
     S.Progress.progress_monitor = ProgressMonitor;
     S.Info.progress = &S.Progress;
@@ -179,7 +184,7 @@ struct TDecodeSetup {
     J_DITHER_MODE Dither;
 };
 
-void StartStep(TJPEGSession& S, const TJPEGDefaults* Settings, TDecodeSetup* Setup) {
+void ConfigureStep(TJPEGSession& S, const TJPEGDefaults* Settings, TDecodeSetup* Setup) {
     jpeg_decompress_struct& info = S.Info;
     const TJPEGDefaults& set = *Settings;
     TDecodeSetup& d = *Setup;
@@ -217,8 +222,10 @@ void StartStep(TJPEGSession& S, const TJPEGDefaults* Settings, TDecodeSetup* Set
         info.two_pass_quantize = FALSE;
         info.dither_mode = JDITHER_ORDERED;
     }
-    jpeg_start_decompress(&info);
+    jpeg_calc_output_dimensions(&info);
 }
+
+void StartStep(TJPEGSession& S) { jpeg_start_decompress(&S.Info); }
 
 // libjpeg's CMYK: Adobe's writers store the inks inverted, others as they are.
 void CMYKToBGR(const uint8_t* Source, uint8_t* Target, uint32_t Count, bool Inverted) {
@@ -486,7 +493,10 @@ void TJPEGImage::Decode() {
     s.Pending = &pending;
     s.Report = ReportProgress;
     TDecodeSetup setup{};
-    RaiseJump(s, Guarded(s, StartStep, static_cast<const TJPEGDefaults*>(&FSettings), &setup));
+    RaiseJump(s, Guarded(s, ConfigureStep, static_cast<const TJPEGDefaults*>(&FSettings), &setup));
+    // A picture past the pixel-buffer limit is refused before libjpeg sets up its buffers.
+    CheckPixelBufferSize(s.Info.output_width, s.Info.output_height, setup.Quantize ? 8 : 24);
+    RaiseJump(s, Guarded(s, StartStep));
 
     bitmap->SetPixelFormat(setup.Quantize ? pf8bit : pf24bit);
     bitmap->SetSize(CheckedCast<int32_t>(s.Info.output_width), CheckedCast<int32_t>(s.Info.output_height));

@@ -134,6 +134,16 @@ TEST(JPEGImage, DamagedFilesFailTheLoadOrKeepWhatDecoded) {
         auto image = Load(cut, setup);
         EXPECT_EQ(image->Width(), 61);
     }
+    // A progressive file keeps all its coefficients: 4000 x 4000 declared, shown at an eighth, is
+    // refused by the limit on libjpeg's memory though the picture itself would fit.
+    Bytes large = Fixture("progressive.jpg");
+    const size_t sof = FindMarker(large, 0xC2);
+    StoreU16BE(large.data() + sof + 5, 4000);
+    StoreU16BE(large.data() + sof + 7, 4000);
+    {
+        const test::TPixelBufferLimitGuard limit(1 << 20);
+        EXPECT_THROW(Load(large, [](TJPEGImage& I) { I.SetScale(jsEighth); }), EJPEG);
+    }
     // A byte count past what the stream holds is refused before anything of that size is made.
     TJPEGImage image;
     TMemoryStream s(Bytes{0xFF, 0xFF, 0xFF, 0x7F, 1, 2});
