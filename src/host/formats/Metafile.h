@@ -89,7 +89,8 @@ struct TMetafileRecord {
 };
 
 // A bitmap carried in a record: Info holds the info header (in EMF records with its colour table),
-// Bits what follows it. The bitmap is read from the two joined.
+// Bits what follows it. The bitmap is read from the two joined. Both view the record's bytes, which
+// must outlive them.
 struct TMetafileDib {
     std::span<const uint8_t> Info;
     std::span<const uint8_t> Bits;

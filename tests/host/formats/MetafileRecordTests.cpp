@@ -195,7 +195,8 @@ TEST(WmfRecords, FontFaceStopsAtItsZeroTheRecordOr32Bytes) {
 
 TEST(WmfRecords, BitmapsMustHoldTheirHeader) {
     const Bytes stretch = Join(Longs({0xCC0020}), Words({0, 1, 2, 0, 0, 20, 8, 10, 92}));
-    const auto s = DecodeWmfStretchDib(Join(stretch, Dib()));
+    const Bytes stretchRecord = Join(stretch, Dib()); // the bitmap's spans view these bytes
+    const auto s = DecodeWmfStretchDib(stretchRecord);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->Usage, 0);
     EXPECT_EQ(s->SourceWidth, 2);
@@ -209,7 +210,8 @@ TEST(WmfRecords, BitmapsMustHoldTheirHeader) {
     EXPECT_EQ(s->Dib.Bits[2], 255);
 
     const Bytes blt = Join(Longs({0xCC0020}), Words({1, 2, 0, 0, 20, 8, 10, 92}));
-    const auto b = DecodeWmfDibStretchBlt(Join(blt, Dib()));
+    const Bytes bltRecord = Join(blt, Dib());
+    const auto b = DecodeWmfDibStretchBlt(bltRecord);
     ASSERT_TRUE(b);
     EXPECT_EQ(b->DestX, 92);
     EXPECT_EQ(b->SourceWidth, 2);
@@ -330,7 +332,8 @@ Bytes EmfBlit(uint32_t offInfo, uint32_t infoSize, uint32_t offBits, uint32_t bi
 }
 
 TEST(EmfRecords, BitmapsMustLieInsideTheirRecord) {
-    const auto s = DecodeEmfStretchDib(EmfBlit(80, 40, 120, 8, Dib()));
+    const Bytes record = EmfBlit(80, 40, 120, 8, Dib()); // the bitmap's spans view these bytes
+    const auto s = DecodeEmfStretchDib(record);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->DestX, 92);
     EXPECT_EQ(s->DestWidth, 8);
