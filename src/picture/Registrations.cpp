@@ -3,26 +3,40 @@
 #include "gif/GIFImage.h"
 #include "gif/GIFStrings.h"
 #include "host/Picture.h"
+#include "host/formats/Icon.h"
+#include "picture/JPEGImage.h"
 #include "readers/FileFormatList.h"
+#include "readers/formats/PNGGraphic.h"
 
 namespace ferronel {
 
 namespace {
+
 bool Initialized = false;
+
+// PNG-compressed icon images (the 256 x 256 ones) are read by the reader library's PNG reader.
+void DecodeIconPng(TStream& Stream, TBitmap& Bitmap) {
+    TPNGGraphic png;
+    png.LoadFromStream(Stream);
+    Bitmap.Assign(png);
 }
+
+} // namespace
 
 void InitializePictureFormats() {
     if (Initialized) return;
     Initialized = true;
     PictureRegistry(); // the platform's four entries come first
+    TIcon::SetPngImageDecoder(DecodeIconPng);
 
-    // Linear-bitmap library loaders (pcx, png, mng) and the JPEG wrapper (jpeg, jpg) register before
-    // the GIF unit, the HIPS loader (hip, hips) after it, once they exist.
+    // Linear-bitmap library loaders (pcx, png, mng) register here once they exist, then the JPEG
+    // wrapper, then the GIF unit (gif) and the HIPS loader (hip, hips).
+    RegisterFileFormat("jpeg", "JPEG Image File", TJPEGImage::ClassInfo());
+    RegisterFileFormat("jpg", "JPEG Image File", TJPEGImage::ClassInfo());
     RegisterFileFormat("gif", gif::sDescription, TGIFImage::ClassInfo());
 
-    // The reader library's format list comes last of the modules. The JPEG image class is passed
-    // in once it exists.
-    InitializeFileFormatList(nullptr);
+    // The reader library's format list comes last of the modules.
+    InitializeFileFormatList(TJPEGImage::ClassInfo());
 }
 
 void FinalizePictureFormats() {
@@ -30,6 +44,8 @@ void FinalizePictureFormats() {
     Initialized = false;
     FinalizeFileFormatList();
     UnregisterGraphicClass(TGIFImage::ClassInfo());
+    UnregisterGraphicClass(TJPEGImage::ClassInfo());
+    TIcon::SetPngImageDecoder(nullptr);
 }
 
 } // namespace ferronel

@@ -13,6 +13,7 @@
 #include "readers/formats/PPMGraphic.h"
 #include "readers/formats/RLAGraphic.h"
 #include "readers/formats/SGIGraphic.h"
+#include "readers/formats/PNGGraphic.h"
 #include "readers/formats/TargaGraphic.h"
 
 #include <algorithm>
@@ -168,6 +169,7 @@ void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
     l.AddFormat("pic", "Autodesk images", "", Raster, false, TAutodeskGraphic::ClassInfo());
     l.AddFormat("cut", "Dr. Halo images", "", Raster, false, TCUTGraphic::ClassInfo());
     // Each reader adds its rows here, in the order of the library's table.
+    l.AddFormat("png", "Portable network graphic images", "", Raster, false, TPNGGraphic::ClassInfo());
 }
 
 void FinalizeFileFormatList() {
@@ -179,6 +181,7 @@ void FinalizeFileFormatList() {
         List()->RemoveFormat("", c);
     List()->RemoveFormat("rle", TBitmap::ClassInfo());
     List()->RemoveFormat("dib", TBitmap::ClassInfo());
+    List()->RemoveFormat("", TPNGGraphic::ClassInfo());
     List().reset();
 }
 

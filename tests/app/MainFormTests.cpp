@@ -42,6 +42,7 @@ TEST_F(Viewer, StartsWithTheLayoutAndNativeFilter) {
     EXPECT_EQ(Marks(), "100%");
     EXPECT_TRUE(form.OpenPictureDialog1.Filter.starts_with("Native formats (*."));
     EXPECT_NE(form.OpenPictureDialog1.Filter.find(";*.icb;*.tga;"), std::string::npos);
+    EXPECT_NE(form.OpenPictureDialog1.Filter.find("*.png;"), std::string::npos);
     EXPECT_NE(form.OpenPictureDialog1.Filter.find("|Truevision images (*.tga)|*.tga|"), std::string::npos);
     EXPECT_FALSE(form.Saveas1->Enabled);
     EXPECT_EQ(form.MainMenu.Items().size(), 7u);

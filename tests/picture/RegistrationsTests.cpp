@@ -3,10 +3,13 @@
 #include "host/Picture.h"
 #include "host/formats/Icon.h"
 #include "host/formats/Metafile.h"
+#include "picture/JPEGImage.h"
 #include "picture/Registrations.h"
 #include "readers/formats/CUTGraphic.h"
 #include "readers/formats/PCXGraphic.h"
+#include "readers/formats/PNGGraphic.h"
 #include "readers/formats/TargaGraphic.h"
+#include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +25,17 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                                                "emf:Enhanced Metafiles",
                                                "ico:Icons",
                                                "bmp:Bitmaps",
+                                               "jpeg:JPEG Image File",
+                                               "jpg:JPEG Image File",
                                                "gif:GIF Image",
                                                "bmp:Windows bitmaps",
                                                "ico:Windows icons",
                                                "wmf:Windows metafiles",
                                                "emf:Windows enhanced meta files",
+                                               "jfif:JFIF images",
+                                               "jpg:JPG images",
+                                               "jpe:JPE images",
+                                               "jpeg:JPEG images",
                                                "rle:Run length encoded Windows bitmaps",
                                                "dib:Device independant Windows bitmaps",
                                                "win:Truevision images",
@@ -48,7 +57,8 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                                                "pbm:Portable bitmap images",
                                                "cel:Autodesk images",
                                                "pic:Autodesk images",
-                                               "cut:Dr. Halo images"}));
+                                               "cut:Dr. Halo images",
+                                               "png:Portable network graphic images"}));
     EXPECT_EQ(FindExt("RLE"), TBitmap::ClassInfo());
     EXPECT_EQ(FindExt("dib"), TBitmap::ClassInfo());
     EXPECT_EQ(FindExt("Ico"), TIcon::ClassInfo());
@@ -57,18 +67,36 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("Scr"), TPCXGraphic::ClassInfo());
     EXPECT_EQ(FindExt("cut"), TCUTGraphic::ClassInfo());
     EXPECT_EQ(FindExt("Gif"), TGIFImage::ClassInfo());
+    EXPECT_EQ(FindExt("png"), TPNGGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("JPG"), TJPEGImage::ClassInfo());
+    EXPECT_EQ(FindExt("jfif"), TJPEGImage::ClassInfo());
 
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
-    EXPECT_EQ(filter.substr(0, filter.find('|')),
-              "All "
-              "(*.cut;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;*.pcx;*."
-              "icb;*.tga;"
-              "*.vda;*.vst;*.win;*.dib;*.rle;*.emf;*.wmf;*.ico;*.bmp;*.gif;*.bmp;*.ico;*.emf;*.wmf)");
+    EXPECT_EQ(
+        filter.substr(0, filter.find('|')),
+        "All (*.png;*.cut;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;"
+        "*.pcx;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;"
+        "*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
-    // At exit every class is withdrawn, the platform's own entries included.
+    // Icons show their PNG-compressed 256 x 256 image, read by the reader library's PNG reader.
+    const std::vector<uint8_t> icon = test::ReadFileBytes(test::DataPath("ico-png/rounded256.ico"));
+    TIcon withPng;
+    TMemoryStream s(icon);
+    withPng.LoadFromStream(s);
+    const test::TPam reference = test::ReadPam(test::DataPath("ico-png/rounded256.pam"));
+    ASSERT_EQ(withPng.Width(), 256);
+    ASSERT_EQ(withPng.Height(), 256);
+    EXPECT_EQ(test::Rgba(withPng), reference.Pixels);
+
+    // At exit every class is withdrawn, the platform's own entries included, and icons pass their
+    // PNG images over again.
     FinalizePictureFormats();
     EXPECT_TRUE(PictureRegistry().Entries().empty());
+    TIcon withoutPng;
+    TMemoryStream again(icon);
+    withoutPng.LoadFromStream(again);
+    EXPECT_EQ(withoutPng.Width(), 32);
 }
 
 } // namespace
