@@ -122,6 +122,7 @@ TMemoryStream::TMemoryStream(const void* Data, size_t Size)
 size_t TMemoryStream::Read(void* Buffer, size_t Count) {
     if (FPosition >= FData.size()) return 0;
     const size_t n = std::min(Count, FData.size() - FPosition);
+    if (n == 0) return 0; // Buffer may be null for an empty read
     std::memcpy(Buffer, FData.data() + FPosition, n);
     FPosition += n;
     return n;

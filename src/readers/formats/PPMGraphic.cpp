@@ -87,7 +87,7 @@ uint8_t TPPMGraphic::ReadBit() {
 
 void TPPMGraphic::ReadBytes(uint8_t* Buffer, size_t Count) {
     const size_t buffered = std::min(Count, CharCount - CharIndex);
-    std::memcpy(Buffer, CharBuffer.data() + CharIndex, buffered);
+    if (buffered) std::memcpy(Buffer, CharBuffer.data() + CharIndex, buffered);
     CharIndex += buffered;
     if (buffered < Count && Stream()->Read(Buffer + buffered, Count - buffered) < Count - buffered)
         EndOfPPM();
