@@ -148,6 +148,12 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
         SetPalette(cm.MakeGrayPalette(FHeader.Bitmap()));
     }
     SetSize(CheckedCast<int32_t>(p.Width), CheckedCast<int32_t>(p.Height));
+    if (Empty()) {
+        // A zero side holds no pixels: the picture is empty, without walking billions of empty rows.
+        SetSize(0, 0);
+        EndProgress();
+        return;
+    }
 
     // Samples above the maximum are taken as the maximum.
     FScale.resize(size_t(FHeader.MaxValue) + 1);

@@ -73,6 +73,15 @@ TEST(PPMReader, BadHeadersGiveTheReadersMessage) {
     EXPECT_FALSE(g.LoadImageProperties(n, 0));
 }
 
+TEST(PPMReader, AZeroSideIsAnEmptyPictureAtOnce) {
+    // Two thousand million rows of nothing must not be walked one by one.
+    for (const char* file : {"P4 0 2000000000\n", "P5 2000000000 0 255\n", "P1 0 0\n"}) {
+        const auto p = Load(file);
+        EXPECT_TRUE(p->Empty()) << file;
+        EXPECT_EQ(p->Height(), 0) << file;
+    }
+}
+
 TEST(PPMReader, DataThatEndsEarlyIsAReadError) {
     const std::string readError = "Stream read error in PPM file.";
     EXPECT_EQ(LoadError("P5\n10 10\n255\n" + std::string(20, 'a')), readError);
