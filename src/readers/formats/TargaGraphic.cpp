@@ -6,6 +6,7 @@
 #include "host/StreamWindow.h"
 #include "readers/ReaderStrings.h"
 #include "readers/decoders/RLEDecoders.h"
+#include "readers/formats/HeaderBytes.h"
 
 #include <algorithm>
 #include <array>
@@ -88,17 +89,13 @@ THeaderCheck CheckTargaHeader(const TTargaHeader& Header) {
 }
 
 bool TTargaGraphic::CanLoad(TStream& Stream) const {
-    // More than the header must remain: a header alone holds no picture.
-    std::array<uint8_t, TTargaHeader::Size + 1> bytes;
-    if (!PeekBytes(Stream, bytes.data(), bytes.size())) return false;
-    return CheckTargaHeader(TTargaHeader::Parse(std::span(bytes).first<TTargaHeader::Size>())).CanLoad;
+    const auto header = PeekHeader<TTargaHeader>(Stream);
+    return header && CheckTargaHeader(*header).CanLoad;
 }
 
 THeaderCheck TTargaGraphic::ReadHeader(TStream& Stream) {
     TReaderGraphic::LoadImageProperties(Stream, 0);
-    std::array<uint8_t, TTargaHeader::Size> bytes;
-    Stream.ReadBuffer(bytes.data(), bytes.size());
-    FHeader = TTargaHeader::Parse(bytes);
+    FHeader = ReadHeaderFrom<TTargaHeader>(Stream);
     const THeaderCheck check = CheckTargaHeader(FHeader);
 
     TImageProperties& p = ImageProperties();
