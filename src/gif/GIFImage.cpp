@@ -503,9 +503,7 @@ TGIFImage::~TGIFImage() {
 
 bool TGIFImage::CanLoad(TStream& Stream) const {
     std::array<uint8_t, SignatureFallbackOffset + SignatureSize + TGIFScreenDescriptor::Size> bytes;
-    const int64_t available = std::max<int64_t>(0, Stream.Size() - Stream.Position());
-    const size_t count = size_t(std::min<int64_t>(available, int64_t(bytes.size())));
-    if (!PeekBytes(Stream, bytes.data(), count)) return false;
+    const size_t count = PeekUpTo(Stream, bytes.data(), bytes.size());
     return CheckGIFSignature(std::span(bytes.data(), count)).CanLoad;
 }
 

@@ -3,6 +3,8 @@
 #include "host/Exceptions.h"
 #include "host/Stream.h"
 
+#include <algorithm>
+
 namespace ferronel {
 
 void TByteReader::Overrun() const {
@@ -22,6 +24,12 @@ bool PeekBytes(TStream& Stream, void* Buffer, size_t Count) {
     }
     Stream.SetPosition(position);
     return read == Count;
+}
+
+size_t PeekUpTo(TStream& Stream, void* Buffer, size_t Count) {
+    const int64_t available = Stream.Size() - Stream.Position();
+    const size_t count = available > 0 ? size_t(std::min<int64_t>(available, int64_t(Count))) : 0;
+    return PeekBytes(Stream, Buffer, count) ? count : 0;
 }
 
 } // namespace ferronel

@@ -104,5 +104,8 @@ private:
 // Reads Count bytes at the stream's position into Buffer and puts the position back, whatever
 // happens; answers false when the stream holds fewer. This is how CanLoad tests look at a header.
 bool PeekBytes(TStream& Stream, void* Buffer, size_t Count);
+// The same for formats whose test looks at whatever is there up to Count bytes: answers how many
+// it read (fewer when the stream ends first); the position is put back.
+size_t PeekUpTo(TStream& Stream, void* Buffer, size_t Count);
 
 } // namespace ferronel

@@ -74,6 +74,12 @@ TEST(ByteReader, PeekBytesLeavesThePositionOnEveryPath) {
     EXPECT_EQ(s.Position(), 1);
     EXPECT_FALSE(PeekBytes(s, b, 5));
     EXPECT_EQ(s.Position(), 1);
+    uint8_t more[8] = {};
+    EXPECT_EQ(PeekUpTo(s, more, 8), 4u);
+    EXPECT_EQ(more[3], 5);
+    EXPECT_EQ(s.Position(), 1);
+    s.SetPosition(5);
+    EXPECT_EQ(PeekUpTo(s, more, 8), 0u);
 }
 
 TEST(CheckedSize, ProductsSumsAndNarrowingRaiseInsteadOfWrapping) {

@@ -168,8 +168,8 @@ THeaderCheck PeekHeader(TStream& Stream, TMetafileHeader& Header, uint64_t& Size
     const int64_t remaining = Stream.Size() - Stream.Position();
     Size = remaining > 0 ? uint64_t(remaining) : 0;
     std::array<uint8_t, TMetafileHeader::PeekSize> head{};
-    const size_t count = size_t(std::min<uint64_t>(Size, head.size()));
-    if (!PeekBytes(Stream, head.data(), count)) Size = 0;
+    const size_t count = PeekUpTo(Stream, head.data(), head.size());
+    if (count < std::min<uint64_t>(Size, head.size())) Size = 0; // the stream would not give its bytes
     Header = TMetafileHeader::Parse(std::span(head).first(count));
     return CheckMetafileHeader(Header, Size);
 }
