@@ -1,5 +1,6 @@
 // GIF reading: the stream parsed and decoded, then every frame composed in sequence onto a bitmap
-// of the screen's size, without a thread and without waits, once; then drawn tiled.
+// of the screen's size, without a thread and without waits, once; then drawn tiled. Each frame is
+// also asked for its own bitmap, mask and palette.
 #include "fuzz/support/FuzzReader.h"
 #include "gif/GIFImage.h"
 #include "gif/GIFPainter.h"
@@ -9,6 +10,16 @@ using namespace ferronel;
 namespace {
 
 void RenderEveryFrame(TGIFImage& Image) {
+    // Each frame on its own: its bitmap, mask, palette and timing, and freeing them again.
+    for (const auto& frame : Image.Images()) {
+        TBitmap copy;
+        copy.Assign(frame->Bitmap());
+        frame->Mask();
+        frame->Palette();
+        (void)frame->Delay();
+        (void)frame->Disposal();
+        frame->FreeBitmap();
+    }
     if (Image.Empty()) return;
     TBitmap target;
     target.SetPixelFormat(pf32bit);
