@@ -569,8 +569,6 @@ void TGIFImage::LoadFrames(TGIFSource& Source) {
     Source.StepBack();
 }
 
-void TGIFImage::SaveToStream(TStream&) { throw GIFException(sObjectNotSupported); }
-
 void TGIFImage::ReportWarning(TObject* Sender, int Severity, const std::string& Message) {
     if (WarningHook) WarningHook(Sender, Severity, Message);
 }

@@ -138,6 +138,8 @@ public:
     void Delete(int32_t Index);
     TColor GetColor(int32_t Index) const;
     HPALETTE ExportPalette() const;
+    // The entries, then black ones up to the next power of two; nothing when empty.
+    void SaveToStream(TStream& Stream) const;
     virtual void ReportWarning(int Severity, const std::string& Message) const = 0;
     virtual void Changed() {}
 
@@ -184,6 +186,7 @@ public:
     virtual uint8_t NeededVersion() const { return 1; }
     void ReportWarning(int Severity, const std::string& Message) const;
     virtual void LoadFromStream(TGIFSource& Source) = 0;
+    virtual void SaveToStream(TStream& Stream) = 0;
 
 private:
     TGIFImage* FImage;
@@ -194,6 +197,9 @@ class TGIFHeader : public TGIFItem {
 public:
     explicit TGIFHeader(TGIFImage* Image) : TGIFItem(Image), GlobalMap(*this) {}
     void LoadFromStream(TGIFSource& Source) override;
+    // Writes the version the image needs, the screen descriptor with its packed byte rebuilt from the
+    // tables, and the global table.
+    void SaveToStream(TStream& Stream) override;
     uint8_t NeededVersion() const override;
     void Clear();
 
@@ -211,9 +217,11 @@ public:
     uint8_t NeededVersion() const override { return 2; }
     // Reads the introducer and the label, then the block itself.
     void LoadFromStream(TGIFSource& Source) override;
+    void SaveToStream(TStream& Stream) override;
 
 protected:
     virtual void LoadBlock(TGIFSource& Source) = 0;
+    virtual void SaveBlock(TStream& Stream) const = 0;
 
 private:
     TGIFSubImage& FFrame;
@@ -240,6 +248,7 @@ public:
 
 protected:
     void LoadBlock(TGIFSource& Source) override;
+    void SaveBlock(TStream& Stream) const override;
 };
 
 class TGIFTextExtension : public TGIFExtension {
@@ -252,6 +261,7 @@ public:
 
 protected:
     void LoadBlock(TGIFSource& Source) override;
+    void SaveBlock(TStream& Stream) const override;
 };
 
 class TGIFCommentExtension : public TGIFExtension {
@@ -263,6 +273,7 @@ public:
 
 protected:
     void LoadBlock(TGIFSource& Source) override;
+    void SaveBlock(TStream& Stream) const override;
 };
 
 class TGIFApplicationExtension : public TGIFExtension {
@@ -274,7 +285,9 @@ public:
 
 protected:
     void LoadBlock(TGIFSource& Source) override;
+    void SaveBlock(TStream& Stream) const override;
     virtual void ReadPayload(TGIFSource& Source) = 0;
+    virtual void WritePayload(TStream& Stream) const = 0;
 };
 
 class TGIFUnknownAppExtension : public TGIFApplicationExtension {
@@ -285,6 +298,7 @@ public:
 
 protected:
     void ReadPayload(TGIFSource& Source) override;
+    void WritePayload(TStream& Stream) const override;
 };
 
 // The looping block ("NETSCAPE2.0", "ANIMEXTS1.0").
@@ -297,6 +311,7 @@ public:
 
 protected:
     void ReadPayload(TGIFSource& Source) override;
+    void WritePayload(TStream& Stream) const override;
 };
 
 // The extension class for the block whose label is at the source position (after the '!'), or
@@ -310,8 +325,15 @@ public:
     explicit TGIFSubImage(TGIFImage* Image);
     ~TGIFSubImage() override;
     void LoadFromStream(TGIFSource& Source) override;
+    // The extensions, then (unless the frame is empty) the descriptor, the local table and the
+    // pixel data.
+    void SaveToStream(TStream& Stream) override;
+    // The pixel data with the image's encoder (EncoderKind).
+    void EncodeFrame(TStream& Stream);
     uint8_t NeededVersion() const override;
     void Clear();
+    // Takes the pixels of an indexed bitmap (1, 4 or 8 bits) and its palette as the local table.
+    void AssignIndexed(const TBitmap& Bitmap);
 
     int32_t Left() const { return Descriptor.Left; }
     int32_t Top() const { return Descriptor.Top; }
@@ -359,6 +381,7 @@ class TGIFTrailer : public TGIFItem {
 public:
     using TGIFItem::TGIFItem;
     void LoadFromStream(TGIFSource& Source) override;
+    void SaveToStream(TStream& Stream) override;
 };
 
 enum TGIFRenderFlag : uint8_t {
@@ -405,8 +428,16 @@ public:
     void SetPalette(HPALETTE Value) override;
 
     virtual void ReportWarning(TObject* Sender, int Severity, const std::string& Message);
-    // Adds a frame (taken over); other graphics are not supported here.
+    // Adds a frame (taken over); other items are not supported here.
     void Add(std::unique_ptr<TGIFItem> Item);
+    // Adds any graphic as a new frame: indexed bitmaps keep their indices and palette, anything
+    // else is reduced to at most 256 colours with ReductionMethod, ReductionDepth and DitherKind.
+    // The first frame's table becomes the global table; the logical screen grows to hold the frame.
+    TGIFSubImage& Add(TGraphic& Graphic);
+    // 1 when "87a" suffices, 2 when "89a" is needed; "Unsupported GIF version" without frames.
+    uint8_t Version() const;
+    // The largest colour resolution (bits per table entry minus one) over all tables.
+    int ColorResolution() const;
 
     const std::vector<std::unique_ptr<TGIFSubImage>>& Images() const { return FFrameList; }
     TGIFHeader& Header() { return *FHeader; }
@@ -425,6 +456,12 @@ public:
     TColor BackgroundColor() const;
 
     TGIFRenderFlags RenderFlags = DefaultGIFRenderFlags;
+    // Writer settings: the colour reduction of added true-colour graphics (see ColorReduction.h)
+    // and the encoder (0 LZW, 1 run-length).
+    uint8_t ReductionMethod = 6;
+    int32_t ReductionDepth = 8;
+    uint8_t DitherKind = 0;
+    uint8_t EncoderKind = 0;
     int PainterPriority = 0;
     int32_t SpeedPercent = 100;
     int32_t FrameToShow = -1;

@@ -25,7 +25,11 @@ inline constexpr const char* sNoColorTable = "No global or local color table def
 inline constexpr const char* sObjectNotSupported = "Object type not supported for operation";
 inline constexpr const char* sWidthTooSmall = "Image width too small for contained frames";
 inline constexpr const char* sHeightTooSmall = "Image height too small for contained frames";
+inline constexpr const char* sColorNotInTable = "Color not in color table";
+inline constexpr const char* sUnsupportedVersion = "Unsupported GIF version";
+inline constexpr const char* sUnsupportedPixelFormat = "Unsupported PixelFormat";
 inline constexpr const char* sLoading = "Loading...";
+inline constexpr const char* sSaving = "Saving...";
 inline constexpr const char* sRendering = "Rendering...";
 inline constexpr const char* sDescription = "GIF Image";
 
