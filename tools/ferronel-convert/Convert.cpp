@@ -1,5 +1,7 @@
 #include "Convert.h"
 
+#include "gif/ColorReduction.h"
+#include "gif/GIFImage.h"
 #include "host/Bitmap.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
@@ -23,8 +25,75 @@ namespace ferronel {
 
 namespace {
 
-const char* const Usage = "usage: ferronel-convert INPUT OUTPUT   (OUTPUT ends in .bmp, .png, .pam or .tga)\n"
-                          "       ferronel-convert --info INPUT\n";
+const char* const Usage =
+    "usage: ferronel-convert [GIF OPTIONS] INPUT OUTPUT   (OUTPUT ends in .bmp, .png, .pam, .tga or .gif)\n"
+    "       ferronel-convert --info INPUT\n"
+    "GIF options: --rle (run-length codes instead of LZW), --reduction 1..8 (palette of true-colour\n"
+    "  pictures; default 6, the colour cube), --depth 1..8 (colours of --reduction 7: 2^depth),\n"
+    "  --dither 0..6 (none, Floyd-Steinberg, Stucki, Sierra, Jarvis-Judice-Ninke, Stevenson-Arce, Burkes)\n";
+
+struct TGIFOptions {
+    bool Used = false;
+    uint8_t EncoderKind = 0;
+    uint8_t ReductionMethod = 6;
+    int32_t ReductionDepth = 8;
+    uint8_t DitherKind = 0;
+};
+
+// Takes the GIF options off the front of Args; false when one is malformed.
+bool ParseGIFOptions(std::vector<std::string>& Args, TGIFOptions& Options) {
+    auto number = [](const std::string& Text, int Low, int High, int& Value) {
+        if (Text.empty() || Text.size() > 3 || Text.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        Value = std::stoi(Text);
+        return Value >= Low && Value <= High;
+    };
+    size_t i = 0;
+    while (i < Args.size() && Args[i].starts_with("--") && Args[i] != "--info") {
+        const std::string& option = Args[i];
+        int value = 0;
+        if (option == "--rle") {
+            Options.EncoderKind = 1;
+            ++i;
+        } else if (i + 1 < Args.size() &&
+                   (option == "--reduction" || option == "--depth" || option == "--dither")) {
+            const bool ok = option == "--reduction" ? number(Args[i + 1], 1, rmCustomPalette - 1, value)
+                            : option == "--depth"   ? number(Args[i + 1], 1, 8, value)
+                                                    : number(Args[i + 1], 0, dkBurkes, value);
+            if (!ok) return false;
+            if (option == "--reduction")
+                Options.ReductionMethod = uint8_t(value);
+            else if (option == "--depth")
+                Options.ReductionDepth = value;
+            else
+                Options.DitherKind = uint8_t(value);
+            i += 2;
+        } else {
+            return false;
+        }
+        Options.Used = true;
+    }
+    Args.erase(Args.begin(), Args.begin() + std::ptrdiff_t(i));
+    return true;
+}
+
+// A GIF picture is written as it stands (every frame and block); anything else becomes one frame,
+// reduced to at most 256 colours when it has more.
+void WriteGif(TGraphic& Graphic, const TGIFOptions& Options, const std::string& FileName) {
+    TGIFImage converted;
+    auto* image = dynamic_cast<TGIFImage*>(&Graphic);
+    if (!image) {
+        image = &converted;
+        image->ReductionMethod = Options.ReductionMethod;
+        image->ReductionDepth = Options.ReductionDepth;
+        image->DitherKind = Options.DitherKind;
+        image->Add(Graphic);
+    }
+    image->EncoderKind = Options.EncoderKind;
+    TMemoryStream bytes;
+    image->SaveToStream(bytes);
+    bytes.SaveToFile(FileName);
+}
 
 const char* PixelFormatName(TPixelFormat f) {
     static const char* const names[] = {"pfDevice", "pf1bit",  "pf4bit",  "pf8bit",  "pf15bit",
@@ -96,7 +165,13 @@ void WritePng(TStream& Stream, const TBitmap& Bitmap) {
     Stream.WriteBuffer(bytes.constData(), size_t(bytes.size()));
 }
 
-int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err) {
+int ConvertMain(const std::vector<std::string>& Arguments, std::ostream& Out, std::ostream& Err) {
+    std::vector<std::string> Args = Arguments;
+    TGIFOptions gifOptions;
+    if (!ParseGIFOptions(Args, gifOptions)) {
+        Err << Usage;
+        return 2;
+    }
     const bool info = Args.size() == 2 && Args[0] == "--info";
     if (!info && (Args.size() != 2 || Args[0].starts_with("-"))) {
         Err << Usage;
@@ -111,10 +186,15 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
                 << Usage;
             return 2;
         }
-        if (outputKind != "bmp" && outputKind != "png" && outputKind != "pam" && outputKind != "tga") {
+        if (outputKind != "bmp" && outputKind != "png" && outputKind != "pam" && outputKind != "tga" &&
+            outputKind != "gif") {
             Err << "ferronel-convert: cannot write ." << outputKind << " files\n" << Usage;
             return 2;
         }
+    }
+    if (gifOptions.Used && outputKind != "gif") {
+        Err << "ferronel-convert: the GIF options need a .gif output\n" << Usage;
+        return 2;
     }
 
     InitializePictureFormats();
@@ -145,7 +225,9 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
             else
                 RenderToBitmap(graphic, target);
         };
-        if (outputKind == "tga") {
+        if (outputKind == "gif") {
+            WriteGif(graphic, gifOptions, Args[1]);
+        } else if (outputKind == "tga") {
             TTargaGraphic targa;
             copy(targa);
             targa.SaveToFile(Args[1]);
