@@ -69,7 +69,7 @@ TEST(ConvertOutput, AnOutputThatNamesNoKnownFormatIsBadUsageAndWritesNothing) {
     std::string err;
     EXPECT_EQ(Convert({DataPath("bmp/rgb8.bmp"), dir.Path("out.jpg")}, nullptr, &err), 2);
     EXPECT_EQ(err.substr(0, err.find('\n')), "ferronel-convert: cannot write .jpg files");
-    EXPECT_NE(err.find(".bmp, .png, .pam or .tga"), std::string::npos);
+    EXPECT_NE(err.find(".bmp, .png, .pam, .tga or .gif"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir.Path("out.jpg")));
 
     // A dot in a folder name is not an extension.
@@ -84,7 +84,7 @@ TEST(ConvertOutput, AnEmptyPictureIsRefusedInEveryFormat) {
     TTempDir dir;
     // A true-colour Targa header that gives 0 x 0 pixels, and one byte after it.
     dir.Write("empty.tga", {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 24, 32, 0});
-    for (const char* output : {"out.bmp", "out.png", "out.pam", "out.tga"}) {
+    for (const char* output : {"out.bmp", "out.png", "out.pam", "out.tga", "out.gif"}) {
         SCOPED_TRACE(output);
         std::string err;
         EXPECT_EQ(Convert({dir.Path("empty.tga"), dir.Path(output)}, nullptr, &err), 1);
