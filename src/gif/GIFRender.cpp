@@ -1,15 +1,20 @@
 // Frame bitmaps, palettes, drawing and the image's side of the painters.
+#include "gif/ColorLookup.h"
+#include "gif/Ditherer.h"
 #include "gif/GIFImage.h"
 #include "gif/GIFPainter.h"
 #include "host/Canvas.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <thread>
 
 namespace ferronel {
 
 using namespace gif;
+
+HPALETTE ColorCubePalette();
 
 namespace {
 
@@ -34,8 +39,14 @@ HPALETTE DefaultGIFPalette() {
 
 // Frame palettes and bitmaps.
 
+HPALETTE ColorCubePalette() {
+    static const HPALETTE palette = CreatePalette(ColorCubeEntries());
+    return palette;
+}
+
 HPALETTE TGIFSubImage::Palette() {
     if (FCachedPalette) return FCachedPalette;
+    if (Image() && Image()->DitheringInEffect()) return FCachedPalette = ColorCubePalette();
     if (LocalMap.EntryCount() > 0) return FCachedPalette = LocalMap.ExportPalette();
     return Image() ? Image()->Palette() : DefaultGIFPalette();
 }
@@ -67,6 +78,27 @@ void TGIFSubImage::BuildBitmap() {
     GetPaletteEntries(palette, 0, 256, entries.data());
     bitmap->SetPalette(CreatePalette(std::move(entries)));
     bitmap->SetSize(Width(), Height());
+    // Dithered frames are the table colours spread over the colour cube by error diffusion.
+    const bool dithered = image && image->DitheringInEffect();
+    std::unique_ptr<TDitherEngine> ditherer;
+    std::vector<uint8_t> colors, skip;
+    std::array<uint8_t, 256 * 3> table{}; // blue, green, red per index; black past the table
+    const TNetscapeColorLookup cube;
+    uint8_t transparentFill = 0;
+    if (dithered && !Empty()) {
+        const auto& map = ActiveColorMap().Entries();
+        for (size_t i = 0; i < map.size() && i < 256; ++i) {
+            table[3 * i] = map[i].Blue;
+            table[3 * i + 1] = map[i].Green;
+            table[3 * i + 2] = map[i].Red;
+        }
+        const uint8_t* t = &table[3 * size_t(TransparentIndex())];
+        uint8_t r, g, b;
+        transparentFill = cube.Map(t[2], t[1], t[0], r, g, b);
+        ditherer = std::make_unique<TFloydSteinbergDitherer>(Width());
+        colors.resize(size_t(Width()) * 3);
+        if (IsTransparent) skip.resize(size_t(Width()));
+    }
     std::unique_ptr<TBitmap> mask;
     bool anyTransparent = false;
     if (!Empty()) {
@@ -82,7 +114,17 @@ void TGIFSubImage::BuildBitmap() {
                 image->Progress(image, psRunning, uint8_t(int64_t(y) * 100 / Height()), false, TRect{},
                                 sRendering);
             const uint8_t* row = PixelData.data() + size_t(y) * width;
-            std::memcpy(bitmap->ScanLine(y), row, width);
+            if (dithered) {
+                for (size_t x = 0; x < width; ++x) std::memcpy(&colors[3 * x], &table[3 * size_t(row[x])], 3);
+                // Transparent pixels are passed over: they take no colour and spread no error.
+                if (!skip.empty())
+                    for (size_t x = 0; x < width; ++x) skip[x] = row[x] == transparent;
+                uint8_t* out = bitmap->ScanLine(y);
+                std::memset(out, transparentFill, width);
+                ditherer->DitherRow(colors.data(), 3, out, cube, skip.empty() ? nullptr : skip.data());
+            } else {
+                std::memcpy(bitmap->ScanLine(y), row, width);
+            }
             if (!mask) continue;
             uint8_t* bits = mask->ScanLine(y);
             for (size_t x = 0; x < width; ++x)
@@ -134,6 +176,7 @@ HPALETTE TGIFImage::Palette() const {
         bool& Flag;
         ~TGuard() { Flag = false; }
     } guard{FInPalette};
+    if (DitheringInEffect()) return FSharedPalette = ColorCubePalette();
     HPALETTE palette = FHeader->GlobalMap.ExportPalette();
     // Without a global table the first frame's own table serves; without any, a default, so that
     // a file with no table at all still draws.
