@@ -20,16 +20,17 @@ public:
     // where Insert puts it.
     int32_t Find(uint32_t Key, uint32_t& Slot) const {
         uint32_t slot = (Key ^ (Key >> 4)) % SlotCount;
+        const uint32_t shifted = Key << 12;
+        uint32_t entry = FSlots[slot];
+        if ((entry & 0xFFFFF000u) == shifted) return int32_t(entry & 0xFFF);
         const uint32_t step = slot == 0 ? 1 : SlotCount - slot;
-        for (;;) {
-            const uint32_t entry = FSlots[slot];
-            if (entry >= 0xFFFFF000u) {
-                Slot = slot;
-                return -1;
-            }
-            if ((entry >> 12) == Key) return int32_t(entry & 0xFFF);
+        while (entry < 0xFFFFF000u) {
             slot = slot >= step ? slot - step : slot + SlotCount - step;
+            entry = FSlots[slot];
+            if ((entry & 0xFFFFF000u) == shifted) return int32_t(entry & 0xFFF);
         }
+        Slot = slot;
+        return -1;
     }
     void Insert(uint32_t Slot, uint32_t Key, uint32_t Code) { FSlots[Slot] = (Key << 12) | Code; }
 

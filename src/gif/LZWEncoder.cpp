@@ -26,6 +26,10 @@ void TLZWEncoder::EncodePixels() {
     ResetCodes();
     bool first = true;
     uint32_t prefix = 0;
+    // Locals, because every byte written could alias the fields as far as the compiler knows.
+    const uint32_t colors = ColorCount;
+    const bool checked = colors < 256;
+    THashTable& table = FHashTable;
     ForEachSpan([&](const uint8_t* Span, size_t Count) {
         size_t i = 0;
         if (first) {
@@ -36,10 +40,10 @@ void TLZWEncoder::EncodePixels() {
         }
         for (; i < Count; ++i) {
             const uint8_t c = Span[i];
-            CheckIndex(c);
+            if (checked && c >= colors) CheckIndex(c);
             const uint32_t key = (prefix << 8) | c;
             uint32_t slot = 0;
-            const int32_t code = FHashTable.Find(key, slot);
+            const int32_t code = table.Find(key, slot);
             if (code >= 0) {
                 prefix = uint32_t(code);
                 continue;
@@ -49,7 +53,7 @@ void TLZWEncoder::EncodePixels() {
             if (FNextFreeCode > GIFTableSize - 2) {
                 ResetCodes();
             } else {
-                FHashTable.Insert(slot, key, FNextFreeCode);
+                table.Insert(slot, key, FNextFreeCode);
                 ++FNextFreeCode;
             }
         }
