@@ -8,6 +8,7 @@
 #include "host/Stream.h"
 
 #include <algorithm>
+#include <array>
 
 namespace ferronel {
 
@@ -247,6 +248,58 @@ void TGIFImage::SaveToStream(TStream& Stream) {
     done = true;
 }
 
+namespace {
+
+// Makes the pixels whose opacity is below half transparent: a spare table entry stands for them, or,
+// with a full table, the entry the opaque pixels use least, whose pixels move to their nearest other
+// entry.
+void MakeTransparent(TGIFSubImage& Frame, const TBitmap& Source) {
+    const size_t width = size_t(Frame.Width());
+    std::vector<uint8_t> clear(Frame.PixelData.size());
+    bool any = false;
+    for (int32_t y = 0; y < Frame.Height(); ++y) {
+        const uint8_t* row = Source.ScanLine(y);
+        for (size_t x = 0; x < width; ++x)
+            if (row[4 * x + 3] < 128) {
+                clear[size_t(y) * width + x] = 1;
+                any = true;
+            }
+    }
+    if (!any) return;
+    TGIFColorMap& map = Frame.LocalMap;
+    uint8_t index = 0;
+    if (map.EntryCount() < TGIFColorMap::MaxEntries) {
+        index = uint8_t(map.Add(0));
+    } else {
+        std::array<size_t, 256> uses{};
+        for (size_t i = 0; i < clear.size(); ++i)
+            if (!clear[i]) ++uses[Frame.PixelData[i]];
+        index = uint8_t(std::min_element(uses.begin(), uses.end()) - uses.begin());
+        const auto& entries = map.Entries();
+        int best = index == 0 ? 1 : 0, bestDistance = 1 << 30;
+        for (int i = 0; i < 256; ++i) {
+            if (i == index) continue;
+            const int dr = entries[size_t(i)].Red - entries[index].Red,
+                      dg = entries[size_t(i)].Green - entries[index].Green,
+                      db = entries[size_t(i)].Blue - entries[index].Blue;
+            if (dr * dr + dg * dg + db * db < bestDistance) {
+                bestDistance = dr * dr + dg * dg + db * db;
+                best = i;
+            }
+        }
+        for (size_t i = 0; i < clear.size(); ++i)
+            if (!clear[i] && Frame.PixelData[i] == index) Frame.PixelData[i] = uint8_t(best);
+    }
+    for (size_t i = 0; i < clear.size(); ++i)
+        if (clear[i]) Frame.PixelData[i] = index;
+    auto control = std::make_unique<TGIFGraphicControlExtension>(Frame);
+    control->SetTransparentColorIndex(index);
+    control->SetTransparent(true);
+    Frame.ExtensionBlocks.push_back(std::move(control));
+}
+
+} // namespace
+
 TGIFSubImage& TGIFImage::Add(TGraphic& Graphic) {
     TBitmap rendered;
     const TBitmap* bitmap = dynamic_cast<const TBitmap*>(&Graphic);
@@ -261,6 +314,8 @@ TGIFSubImage& TGIFImage::Add(TGraphic& Graphic) {
         const auto reduced =
             ReduceBitmapColors(*bitmap, ReductionMethod, DitherKind, nullptr, ReductionDepth);
         frame->AssignIndexed(*reduced);
+        if (bitmap->PixelFormat() == pf32bit && bitmap->AlphaFormat() == afDefined)
+            MakeTransparent(*frame, *bitmap);
     }
     TGIFColorMap& global = FHeader->GlobalMap;
     if (FFrameList.empty() && global.EntryCount() == 0) {

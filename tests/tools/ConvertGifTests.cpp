@@ -84,6 +84,20 @@ TEST(ConvertGif, TrueColourIsReducedCloseToTheOriginal) {
     EXPECT_LT(meanError({"--reduction", "7", "--depth", "3"}), 40.0);
 }
 
+TEST(ConvertGif, PixelsLessThanHalfOpaqueBecomeTransparent) {
+    TTempDir dir;
+    const test::TPam original = ReadPam(DataPath("bmp/rgba32.pam"));
+    for (const char* reduction : {"6", "2"}) { // a spare table entry, and a full table
+        ASSERT_EQ(Convert({"--reduction", reduction, DataPath("bmp/rgba32.bmp"), dir.Path("alpha.gif")}), 0);
+        const auto image = LoadGif(dir.Path("alpha.gif"));
+        const TGIFSubImage& frame = *image->Images().at(0);
+        ASSERT_TRUE(frame.IsTransparent);
+        EXPECT_LE(frame.ActiveColorMap().EntryCount(), 256u);
+        for (size_t i = 0; i < frame.PixelData.size(); ++i)
+            EXPECT_EQ(frame.PixelData[i] == frame.TransparentIndex(), original.Pixels[4 * i + 3] < 128) << i;
+    }
+}
+
 TEST(ConvertGif, OptionsAreChecked) {
     TTempDir dir;
     std::string err;
