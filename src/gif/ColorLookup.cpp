@@ -1,5 +1,7 @@
 #include "gif/ColorLookup.h"
 
+#include <algorithm>
+
 namespace ferronel {
 
 const TPaletteEntries& ColorCubeEntries() {
@@ -16,23 +18,57 @@ const TPaletteEntries& ColorCubeEntries() {
 }
 
 TSlowColorLookup::TSlowColorLookup(HPALETTE Palette)
-    : TColorLookup(PaletteEntryCount(Palette)), FPalette(std::move(Palette)) {}
+    : TColorLookup(PaletteEntryCount(Palette)), FPalette(std::move(Palette)) {
+    if (!FPalette) return;
+    for (size_t i = 0; i < FPalette->size(); ++i) {
+        const TPaletteEntry& e = (*FPalette)[i];
+        FByRed.push_back({e.peRed, e.peGreen, e.peBlue, uint8_t(i)});
+    }
+    std::sort(FByRed.begin(), FByRed.end(), [](const TSortedEntry& a, const TSortedEntry& b) {
+        return a.Red != b.Red ? a.Red < b.Red : a.Index < b.Index;
+    });
+}
 
 TPaletteEntries TSlowColorLookup::PaletteEntries() const { return FPalette ? *FPalette : TPaletteEntries{}; }
 
 uint8_t TSlowColorLookup::Search(int Red, int Green, int Blue) const {
-    const TPaletteEntries& entries = *FPalette;
-    int best = 0;
-    int bestDistance = 1 << 30;
-    for (size_t i = 0; i < entries.size() && bestDistance > 0; ++i) {
-        const int dr = entries[i].peRed - Red, dg = entries[i].peGreen - Green, db = entries[i].peBlue - Blue;
+    // Outwards from the first entry at or above Red, in both directions, until the red difference
+    // alone is no better than the best found; among equals the lowest index wins.
+    const auto start = std::lower_bound(FByRed.begin(), FByRed.end(), Red,
+                                        [](const TSortedEntry& e, int r) { return e.Red < r; });
+    int best = 256, bestDistance = 1 << 30;
+    auto consider = [&](const TSortedEntry& e) {
+        const int dg = e.Green - Green, db = e.Blue - Blue, dr = e.Red - Red;
         const int d = dr * dr + dg * dg + db * db;
-        if (d < bestDistance) {
+        if (d < bestDistance || (d == bestDistance && e.Index < best)) {
             bestDistance = d;
-            best = int(i);
+            best = e.Index;
+        }
+    };
+    auto up = start;
+    auto down = start;
+    bool upOpen = up != FByRed.end(), downOpen = down != FByRed.begin();
+    while (upOpen || downOpen) {
+        if (upOpen) {
+            const int dr = up->Red - Red;
+            if (dr * dr > bestDistance) {
+                upOpen = false;
+            } else {
+                consider(*up);
+                upOpen = ++up != FByRed.end();
+            }
+        }
+        if (downOpen) {
+            const int dr = Red - (down - 1)->Red;
+            if (dr * dr > bestDistance) {
+                downOpen = false;
+            } else {
+                consider(*--down);
+                downOpen = down != FByRed.begin();
+            }
         }
     }
-    return uint8_t(best);
+    return uint8_t(best == 256 ? 0 : best);
 }
 
 TPaletteEntries TNetscapeColorLookup::PaletteEntries() const { return ColorCubeEntries(); }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace ferronel {
 
@@ -61,6 +62,12 @@ private:
         uint8_t Index = 0;
     };
     HPALETTE FPalette;
+    // The entries ordered by red (then index), so that a search can stop once red alone is too far.
+    struct TSortedEntry {
+        int Red, Green, Blue;
+        uint8_t Index;
+    };
+    std::vector<TSortedEntry> FByRed;
     mutable std::array<TCacheEntry, CacheSize> FCache{};
 };
 

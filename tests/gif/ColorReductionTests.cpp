@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 namespace ferronel {
@@ -62,6 +63,29 @@ TEST(ColorLookups, ThresholdsAndLevels) {
     EXPECT_EQ(r, 200);
     EXPECT_EQ(slow.Lookup(0, 150, 0, r, g, b), 2);
     EXPECT_EQ(TSlowColorLookup(nullptr).Lookup(1, 2, 3, r, g, b), 0);
+}
+
+TEST(ColorLookups, NearestEntryIsTheFirstOfTheClosest) {
+    std::mt19937 random(9);
+    TPaletteEntries palette;
+    for (int i = 0; i < 200; ++i)
+        palette.push_back({uint8_t(random() % 8 * 32), uint8_t(random()), uint8_t(random() % 4 * 80), 0});
+    palette.push_back(palette[17]); // a duplicate never wins over the first
+    const TSlowColorLookup lookup(CreatePalette(palette));
+    for (int n = 0; n < 3000; ++n) {
+        const uint8_t r = uint8_t(random()), g = uint8_t(random()), b = uint8_t(random());
+        size_t best = 0;
+        int bestDistance = 1 << 30;
+        for (size_t i = 0; i < palette.size(); ++i) {
+            const int dr = palette[i].peRed - r, dg = palette[i].peGreen - g, db = palette[i].peBlue - b;
+            if (dr * dr + dg * dg + db * db < bestDistance) {
+                bestDistance = dr * dr + dg * dg + db * db;
+                best = i;
+            }
+        }
+        uint8_t rr, gg, bb;
+        ASSERT_EQ(lookup.Lookup(r, g, b, rr, gg, bb), best);
+    }
 }
 
 TEST(ColorQuantizer, MergesTheDeepestNodeFirst) {
