@@ -313,6 +313,8 @@ TGIFSubImage& TGIFImage::Add(TGraphic& Graphic) {
     } else {
         const auto reduced =
             ReduceBitmapColors(*bitmap, ReductionMethod, DitherKind, nullptr, ReductionDepth);
+        // Settings that give no palette would make a frame without pixels.
+        if (reduced->Empty() && !bitmap->Empty()) throw GIFException(sObjectNotSupported);
         frame->AssignIndexed(*reduced);
         if (bitmap->PixelFormat() == pf32bit && bitmap->AlphaFormat() == afDefined)
             MakeTransparent(*frame, *bitmap);

@@ -163,6 +163,18 @@ TEST(ColorReduction, PalettesAndSettings) {
     EXPECT_TRUE(ReduceBitmapColors(ramp, rmCustomPalette, dkNone, nullptr, 8)->Empty());
 }
 
+TEST(ColorReduction, AddingTrueColourToAnImage) {
+    TGIFImage image;
+    auto picture = Flat(5, 3, 255, 0, 0);
+    TGIFSubImage& frame = image.Add(*picture);
+    EXPECT_EQ(image.Width(), 5);
+    EXPECT_EQ(image.Header().GlobalMap.EntryCount(), 216u); // the default: the colour cube
+    EXPECT_EQ(frame.PixelData, std::vector<uint8_t>(15, 180));
+    image.ReductionMethod = rmCustomPalette; // no palette given
+    EXPECT_THROW(image.Add(*picture), GIFException);
+    EXPECT_EQ(image.Images().size(), 1u);
+}
+
 TEST(GIFDitheredFrames, TableColoursSpreadOverTheCube) {
     // Entry i of the builder's table is (i, 255 - i, i * 7); index 2 is transparent.
     const test::GifBytes pixels{0, 1, 2, 3, 3, 2, 1, 0};
