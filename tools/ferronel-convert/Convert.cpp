@@ -1,5 +1,7 @@
 #include "Convert.h"
 
+#include "Batch.h"
+
 #include "host/Bitmap.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
@@ -17,6 +19,7 @@
 #include <QImage>
 #include <QImageWriter>
 
+#include <mutex>
 #include <ostream>
 
 namespace ferronel {
@@ -24,7 +27,8 @@ namespace ferronel {
 namespace {
 
 const char* const Usage = "usage: ferronel-convert INPUT OUTPUT   (OUTPUT ends in .bmp, .png, .pam or .tga)\n"
-                          "       ferronel-convert --info INPUT\n";
+                          "       ferronel-convert --info INPUT\n"
+                          "       ferronel-convert --to FORMAT -o FOLDER [-r] [-j N] [--force] INPUT...\n";
 
 const char* PixelFormatName(TPixelFormat f) {
     static const char* const names[] = {"pfDevice", "pf1bit",  "pf4bit",  "pf8bit",  "pf15bit",
@@ -96,7 +100,8 @@ void WritePng(TStream& Stream, const TBitmap& Bitmap) {
     Stream.WriteBuffer(bytes.constData(), size_t(bytes.size()));
 }
 
-int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err) {
+int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err, bool Terminal) {
+    if (IsBatchCommand(Args)) return BatchMain(Args, Out, Err, Terminal);
     const bool info = Args.size() == 2 && Args[0] == "--info";
     if (!info && (Args.size() != 2 || Args[0].starts_with("-"))) {
         Err << Usage;
@@ -111,7 +116,7 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
                 << Usage;
             return 2;
         }
-        if (outputKind != "bmp" && outputKind != "png" && outputKind != "pam" && outputKind != "tga") {
+        if (!IsOutputKind(outputKind)) {
             Err << "ferronel-convert: cannot write ." << outputKind << " files\n" << Usage;
             return 2;
         }
@@ -119,11 +124,11 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
 
     InitializePictureFormats();
     try {
-        TPicture picture;
-        picture.LoadFromFile(input);
-        TGraphic& graphic = *picture.Graphic();
-        if (dynamic_cast<TMetafile*>(&graphic)) qt::InstallOffscreenMetafilePlayer();
         if (info) {
+            TPicture picture;
+            picture.LoadFromFile(input);
+            TGraphic& graphic = *picture.Graphic();
+            if (dynamic_cast<TMetafile*>(&graphic)) qt::InstallOffscreenMetafilePlayer();
             const auto* bitmap = dynamic_cast<const TBitmap*>(&graphic);
             Out << "class: " << graphic.ClassType()->Name << "\nwidth: " << graphic.Width()
                 << "\nheight: " << graphic.Height()
@@ -132,36 +137,7 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
                 PrintImageProperties(reader->ImageProperties(), Out);
             return 0;
         }
-        // Every writer would make a file no reader accepts; nothing is opened before this.
-        if (graphic.Width() <= 0 || graphic.Height() <= 0) {
-            Err << input << ": the picture is empty (" << graphic.Width() << " x " << graphic.Height()
-                << "); nothing written\n";
-            return 1;
-        }
-        // Bitmap files keep a bitmap's own format; anything else is rendered.
-        auto copy = [&](TBitmap& target) {
-            if (auto* source = dynamic_cast<TBitmap*>(&graphic))
-                target.Assign(*source);
-            else
-                RenderToBitmap(graphic, target);
-        };
-        if (outputKind == "tga") {
-            TTargaGraphic targa;
-            copy(targa);
-            targa.SaveToFile(Args[1]);
-        } else if (outputKind == "bmp") {
-            TBitmap bitmap;
-            copy(bitmap);
-            bitmap.SaveToFile(Args[1]);
-        } else {
-            TBitmap bitmap;
-            RenderToBitmap(graphic, bitmap);
-            TFileStream stream(Args[1], fmCreate);
-            if (outputKind == "png")
-                WritePng(stream, bitmap);
-            else
-                WritePam(stream, bitmap);
-        }
+        ConvertFile(input, Args[1], outputKind);
         return 0;
     } catch (const Exception& e) {
         Err << e.Message() << "\n";
@@ -169,6 +145,52 @@ int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::os
         Err << e.what() << "\n";
     }
     return 1;
+}
+
+bool IsOutputKind(const std::string& Kind) {
+    return Kind == "bmp" || Kind == "png" || Kind == "pam" || Kind == "tga";
+}
+
+const char* ConvertUsage() { return Usage; }
+
+void PrepareConversions() {
+    static std::once_flag once;
+    std::call_once(once, qt::InstallOffscreenMetafilePlayer);
+}
+
+void ConvertFile(const std::string& Input, const std::string& Output, const std::string& Kind) {
+    TPicture picture;
+    picture.LoadFromFile(Input);
+    TGraphic& graphic = *picture.Graphic();
+    if (dynamic_cast<TMetafile*>(&graphic)) PrepareConversions();
+    // Every writer would make a file no reader accepts; nothing is opened before this.
+    if (graphic.Width() <= 0 || graphic.Height() <= 0)
+        throw EInvalidGraphic(Input + ": the picture is empty (" + std::to_string(graphic.Width()) + " x " +
+                              std::to_string(graphic.Height()) + "); nothing written");
+    // Bitmap files keep a bitmap's own format; anything else is rendered.
+    auto copy = [&](TBitmap& target) {
+        if (auto* source = dynamic_cast<TBitmap*>(&graphic))
+            target.Assign(*source);
+        else
+            RenderToBitmap(graphic, target);
+    };
+    if (Kind == "tga") {
+        TTargaGraphic targa;
+        copy(targa);
+        targa.SaveToFile(Output);
+    } else if (Kind == "bmp") {
+        TBitmap bitmap;
+        copy(bitmap);
+        bitmap.SaveToFile(Output);
+    } else {
+        TBitmap bitmap;
+        RenderToBitmap(graphic, bitmap);
+        TFileStream stream(Output, fmCreate);
+        if (Kind == "png")
+            WritePng(stream, bitmap);
+        else
+            WritePam(stream, bitmap);
+    }
 }
 
 } // namespace ferronel

@@ -11,9 +11,21 @@ class TBitmap;
 class TGraphic;
 class TStream;
 
-// ferronel-convert INPUT OUTPUT | --info INPUT. Answers the exit status: 0 done, 1 the load or the
-// write failed (message on Err), 2 bad usage.
-int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
+// ferronel-convert INPUT OUTPUT | --info INPUT | --to FORMAT -o FOLDER ... INPUT... (see Batch.h).
+// Answers the exit status: 0 done, 1 the load or the write failed (message on Err; in a batch: any
+// file failed), 2 bad usage. Terminal asks for a batch's progress line on Err.
+int ConvertMain(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err,
+                bool Terminal = false);
+
+// Loads Input as the viewer does and writes it to Output as Kind (bmp, png, pam or tga). Raises the
+// load's or the write's error; an empty picture is refused before anything is written.
+void ConvertFile(const std::string& Input, const std::string& Output, const std::string& Kind);
+// Whether Kind (a lower-case extension) is a format the converter writes.
+bool IsOutputKind(const std::string& Kind);
+const char* ConvertUsage();
+// Makes what metafile drawing needs (an offscreen application object); call it on the main thread
+// before converting from other threads.
+void PrepareConversions();
 
 // Writes a bitmap as a PAM file (8-bit RGB_ALPHA; opaque unless the bitmap carries opacity).
 void WritePam(TStream& Stream, const TBitmap& Bitmap);
