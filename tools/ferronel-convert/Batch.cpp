@@ -161,7 +161,8 @@ bool IsBatchCommand(const std::vector<std::string>& Args) {
     for (const std::string& a : Args) {
         if (a == "--") break;
         if (a == "--to" || a.starts_with("--to=") || a == "-o" || a == "--output" || a == "-r" ||
-            a == "--recursive" || a == "--force" || a == "--jobs" || a.starts_with("-j"))
+            a == "--recursive" || a == "--force" || a == "--jobs" || a == "-j" ||
+            (a.starts_with("-j") && a.find_first_not_of("0123456789", 2) == std::string::npos))
             return true;
     }
     return false;
