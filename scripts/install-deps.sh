@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     zlib1g-dev libjpeg62-turbo-dev
     qt6-base-dev libgl-dev
+    shared-mime-info
     "$@"
 )
 

@@ -69,4 +69,10 @@ QImage ShrinkImage(const QImage& Image, QSize Target) {
     return result;
 }
 
+QImage ScaleDown(const QImage& Image, QSize Target) {
+    return CanShrinkFast(Image, Target)
+               ? ShrinkImage(Image, Target)
+               : Image.scaled(Target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 } // namespace ferronel::qt

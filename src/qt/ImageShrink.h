@@ -11,5 +11,8 @@ namespace ferronel::qt {
 bool CanShrinkFast(const QImage& Image, QSize Target);
 // The image shrunk to Target; the result has the source's format.
 QImage ShrinkImage(const QImage& Image, QSize Target);
+// The image smoothly scaled down to Target, as the viewer shows a shrunk picture: ShrinkImage where
+// it serves, Qt's smooth scaling otherwise.
+QImage ScaleDown(const QImage& Image, QSize Target);
 
 } // namespace ferronel::qt

@@ -90,10 +90,7 @@ void TImageView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (target.width() < image.width() || target.height() < image.height()) {
         // Shrunk: scale smoothly once for this size; repaints reuse it.
-        if (FScaled.size() != target.size())
-            FScaled = CanShrinkFast(image, target.size())
-                          ? ShrinkImage(image, target.size())
-                          : image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (FScaled.size() != target.size()) FScaled = ScaleDown(image, target.size());
         painter.drawImage(target.topLeft(), FScaled);
     } else {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);

@@ -1,7 +1,10 @@
 #include "Convert.h"
 
+#include "Batch.h"
+
 #include "gif/ColorReduction.h"
 #include "gif/GIFImage.h"
+
 #include "host/Bitmap.h"
 #include "host/Canvas.h"
 #include "host/Exceptions.h"
@@ -19,6 +22,7 @@
 #include <QImage>
 #include <QImageWriter>
 
+#include <mutex>
 #include <ostream>
 
 namespace ferronel {
@@ -28,17 +32,10 @@ namespace {
 const char* const Usage =
     "usage: ferronel-convert [GIF OPTIONS] INPUT OUTPUT   (OUTPUT ends in .bmp, .png, .pam, .tga or .gif)\n"
     "       ferronel-convert --info INPUT\n"
+    "       ferronel-convert --to FORMAT -o FOLDER [-r] [-j N] [--force] INPUT...\n"
     "GIF options: --rle (run-length codes instead of LZW), --reduction 1..8 (palette of true-colour\n"
     "  pictures; default 6, the colour cube), --depth 1..8 (colours of --reduction 7: 2^depth),\n"
     "  --dither 0..6 (none, Floyd-Steinberg, Stucki, Sierra, Jarvis-Judice-Ninke, Stevenson-Arce, Burkes)\n";
-
-struct TGIFOptions {
-    bool Used = false;
-    uint8_t EncoderKind = 0;
-    uint8_t ReductionMethod = 6;
-    int32_t ReductionDepth = 8;
-    uint8_t DitherKind = 0;
-};
 
 // Takes the GIF options off the front of Args; false when one is malformed.
 bool ParseGIFOptions(std::vector<std::string>& Args, TGIFOptions& Options) {
@@ -165,7 +162,9 @@ void WritePng(TStream& Stream, const TBitmap& Bitmap) {
     Stream.WriteBuffer(bytes.constData(), size_t(bytes.size()));
 }
 
-int ConvertMain(const std::vector<std::string>& Arguments, std::ostream& Out, std::ostream& Err) {
+int ConvertMain(const std::vector<std::string>& Arguments, std::ostream& Out, std::ostream& Err,
+                bool Terminal) {
+    if (IsBatchCommand(Arguments)) return BatchMain(Arguments, Out, Err, Terminal);
     std::vector<std::string> Args = Arguments;
     TGIFOptions gifOptions;
     if (!ParseGIFOptions(Args, gifOptions)) {
@@ -186,8 +185,7 @@ int ConvertMain(const std::vector<std::string>& Arguments, std::ostream& Out, st
                 << Usage;
             return 2;
         }
-        if (outputKind != "bmp" && outputKind != "png" && outputKind != "pam" && outputKind != "tga" &&
-            outputKind != "gif") {
+        if (!IsOutputKind(outputKind)) {
             Err << "ferronel-convert: cannot write ." << outputKind << " files\n" << Usage;
             return 2;
         }
@@ -199,11 +197,11 @@ int ConvertMain(const std::vector<std::string>& Arguments, std::ostream& Out, st
 
     InitializePictureFormats();
     try {
-        TPicture picture;
-        picture.LoadFromFile(input);
-        TGraphic& graphic = *picture.Graphic();
-        if (dynamic_cast<TMetafile*>(&graphic)) qt::InstallOffscreenMetafilePlayer();
         if (info) {
+            TPicture picture;
+            picture.LoadFromFile(input);
+            TGraphic& graphic = *picture.Graphic();
+            if (dynamic_cast<TMetafile*>(&graphic)) qt::InstallOffscreenMetafilePlayer();
             const auto* bitmap = dynamic_cast<const TBitmap*>(&graphic);
             Out << "class: " << graphic.ClassType()->Name << "\nwidth: " << graphic.Width()
                 << "\nheight: " << graphic.Height()
@@ -212,38 +210,7 @@ int ConvertMain(const std::vector<std::string>& Arguments, std::ostream& Out, st
                 PrintImageProperties(reader->ImageProperties(), Out);
             return 0;
         }
-        // Every writer would make a file no reader accepts; nothing is opened before this.
-        if (graphic.Width() <= 0 || graphic.Height() <= 0) {
-            Err << input << ": the picture is empty (" << graphic.Width() << " x " << graphic.Height()
-                << "); nothing written\n";
-            return 1;
-        }
-        // Bitmap files keep a bitmap's own format; anything else is rendered.
-        auto copy = [&](TBitmap& target) {
-            if (auto* source = dynamic_cast<TBitmap*>(&graphic))
-                target.Assign(*source);
-            else
-                RenderToBitmap(graphic, target);
-        };
-        if (outputKind == "gif") {
-            WriteGif(graphic, gifOptions, Args[1]);
-        } else if (outputKind == "tga") {
-            TTargaGraphic targa;
-            copy(targa);
-            targa.SaveToFile(Args[1]);
-        } else if (outputKind == "bmp") {
-            TBitmap bitmap;
-            copy(bitmap);
-            bitmap.SaveToFile(Args[1]);
-        } else {
-            TBitmap bitmap;
-            RenderToBitmap(graphic, bitmap);
-            TFileStream stream(Args[1], fmCreate);
-            if (outputKind == "png")
-                WritePng(stream, bitmap);
-            else
-                WritePam(stream, bitmap);
-        }
+        ConvertFile(input, Args[1], outputKind, gifOptions);
         return 0;
     } catch (const Exception& e) {
         Err << e.Message() << "\n";
@@ -251,6 +218,55 @@ int ConvertMain(const std::vector<std::string>& Arguments, std::ostream& Out, st
         Err << e.what() << "\n";
     }
     return 1;
+}
+
+bool IsOutputKind(const std::string& Kind) {
+    return Kind == "bmp" || Kind == "png" || Kind == "pam" || Kind == "tga" || Kind == "gif";
+}
+
+const char* ConvertUsage() { return Usage; }
+
+void PrepareConversions() {
+    static std::once_flag once;
+    std::call_once(once, qt::InstallOffscreenMetafilePlayer);
+}
+
+void ConvertFile(const std::string& Input, const std::string& Output, const std::string& Kind,
+                 const TGIFOptions& Gif) {
+    TPicture picture;
+    picture.LoadFromFile(Input);
+    TGraphic& graphic = *picture.Graphic();
+    if (dynamic_cast<TMetafile*>(&graphic)) PrepareConversions();
+    // Every writer would make a file no reader accepts; nothing is opened before this.
+    if (graphic.Width() <= 0 || graphic.Height() <= 0)
+        throw EInvalidGraphic(Input + ": the picture is empty (" + std::to_string(graphic.Width()) + " x " +
+                              std::to_string(graphic.Height()) + "); nothing written");
+    // Bitmap files keep a bitmap's own format; anything else is rendered.
+    auto copy = [&](TBitmap& target) {
+        if (auto* source = dynamic_cast<TBitmap*>(&graphic))
+            target.Assign(*source);
+        else
+            RenderToBitmap(graphic, target);
+    };
+    if (Kind == "gif") {
+        WriteGif(graphic, Gif, Output);
+    } else if (Kind == "tga") {
+        TTargaGraphic targa;
+        copy(targa);
+        targa.SaveToFile(Output);
+    } else if (Kind == "bmp") {
+        TBitmap bitmap;
+        copy(bitmap);
+        bitmap.SaveToFile(Output);
+    } else {
+        TBitmap bitmap;
+        RenderToBitmap(graphic, bitmap);
+        TFileStream stream(Output, fmCreate);
+        if (Kind == "png")
+            WritePng(stream, bitmap);
+        else
+            WritePam(stream, bitmap);
+    }
 }
 
 } // namespace ferronel
