@@ -50,6 +50,31 @@ done
 "$IM" src.png -depth 8 -compress jpeg -quality 90 im-jpeg.tif
 rm -f rgb.tif
 
+# YCbCr JPEG with chroma subsampled 2 x 1, which no tool here writes into a TIFF: ImageMagick's
+# JPEG file as the one strip of a directory written here.
+"$IM" src.png -depth 8 -sampling-factor 2x1 -quality 90 strip.jpg
+python3 - <<'PY'
+import struct
+jpg = open("strip.jpg", "rb").read()
+W, H = 40, 27
+entries = [(256, 3, [W]), (257, 3, [H]), (258, 3, [8, 8, 8]), (259, 3, [7]), (262, 3, [6]), (273, 4, [8]),
+           (277, 3, [3]), (278, 3, [H]), (279, 4, [len(jpg)]), (284, 3, [1]), (530, 3, [2, 1])]
+pad = len(jpg) & 1
+ifd = 8 + len(jpg) + pad
+extra = ifd + 2 + 12 * len(entries) + 4
+body, tail = b"", b""
+for tag, typ, vals in entries:
+    data = b"".join(struct.pack("<H" if typ == 3 else "<I", v) for v in vals)
+    if len(data) <= 4:
+        body += struct.pack("<HHI", tag, typ, len(vals)) + data.ljust(4, b"\0")
+    else:
+        body += struct.pack("<HHII", tag, typ, len(vals), extra + len(tail))
+        tail += data
+out = b"II" + struct.pack("<HI", 42, ifd) + jpg + b"\0" * pad + struct.pack("<H", len(entries)) + body
+open("wrap-jpeg-ycbcr21.tif", "wb").write(out + struct.pack("<I", 0) + tail)
+PY
+rm -f strip.jpg
+
 # EPS files whose previews are files above.
 python3 - <<'PY'
 import struct
