@@ -109,9 +109,12 @@ void UnmapProc(thandle_t, tdata_t, toff_t) {}
 
 void BM_LibtiffEncodedStrips(benchmark::State& state) {
     const auto& file = File(int(state.range(0)));
-    std::vector<uint8_t> image(size_t(W) * H * 3);
     for (auto _ : state) {
-        TMemoryFile m{&file};
+        // The same starting point as the reader: the file's bytes copied into a buffer of their
+        // own, and a new picture's pixels.
+        const std::vector<uint8_t> copy(file);
+        std::vector<uint8_t> image(size_t(W) * H * 3);
+        TMemoryFile m{&copy};
         TIFF* tif = TIFFClientOpen("memory", "rm", &m, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
                                    MapProc, UnmapProc);
         const tstrip_t strips = TIFFNumberOfStrips(tif);

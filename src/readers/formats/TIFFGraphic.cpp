@@ -43,14 +43,25 @@ void ReverseBits(uint8_t* P, size_t Count) {
     for (size_t i = 0; i < Count; ++i) P[i] = ReversedBits[P[i]];
 }
 
-// Undoes horizontal differencing on one row of Pixels pixels of Samples interleaved samples.
+// Undoes horizontal differencing on one row of Pixels pixels of Samples interleaved samples. The
+// running sums stay in registers: going through memory makes each byte wait for the store before.
+template <size_t Samples> void UndoDifferencing8Fixed(uint8_t* Row, size_t Pixels) {
+    std::array<uint8_t, Samples> sum;
+    for (size_t s = 0; s < Samples; ++s) sum[s] = Row[s];
+    for (size_t i = 1; i < Pixels; ++i) {
+        uint8_t* p = Row + i * Samples;
+        for (size_t s = 0; s < Samples; ++s) p[s] = sum[s] = uint8_t(sum[s] + p[s]);
+    }
+}
+
 void UndoDifferencing8(uint8_t* Row, size_t Pixels, size_t Samples) {
-    const size_t end = Pixels * Samples;
-    if (Samples == 1) {
-        uint8_t last = Row[0];
-        for (size_t i = 1; i < end; ++i) Row[i] = last = uint8_t(Row[i] + last);
-    } else {
-        for (size_t i = Samples; i < end; ++i) Row[i] = uint8_t(Row[i] + Row[i - Samples]);
+    switch (Samples) {
+    case 1: UndoDifferencing8Fixed<1>(Row, Pixels); return;
+    case 2: UndoDifferencing8Fixed<2>(Row, Pixels); return;
+    case 3: UndoDifferencing8Fixed<3>(Row, Pixels); return;
+    case 4: UndoDifferencing8Fixed<4>(Row, Pixels); return;
+    default:
+        for (size_t i = Samples; i < Pixels * Samples; ++i) Row[i] = uint8_t(Row[i] + Row[i - Samples]);
     }
 }
 
