@@ -1,0 +1,1 @@
+#include "readers/decoders/PCDDecoder.h"

@@ -1,0 +1,1 @@
+#include "readers/decoders/ThunderDecoder.h"
