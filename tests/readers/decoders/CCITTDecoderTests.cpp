@@ -208,6 +208,7 @@ TEST_P(CCITTRealStrips, DecodeToTheReferenceRows) {
     std::unique_ptr<TCCITTDecoder> d;
     switch (c.Kind) {
     case 2: d = std::make_unique<TCCITTMHDecoder>(0, c.LsbFirst, false, width); break;
+    case 32771: d = std::make_unique<TCCITTMHDecoder>(0, c.LsbFirst, true, width); break;
     case 3: d = std::make_unique<TCCITTFax3Decoder>(0, c.LsbFirst, false, width); break;
     case 32: d = std::make_unique<TCCITTFax3Decoder>(t4TwoDimensional, c.LsbFirst, false, width); break;
     default: d = std::make_unique<TCCITTFax4Decoder>(c.LsbFirst, width); break;
@@ -225,6 +226,7 @@ TEST_P(CCITTRealStrips, DecodeToTheReferenceRows) {
 INSTANTIATE_TEST_SUITE_P(
     Fax, CCITTRealStrips,
     ::testing::Values(TStripCase{"text-mh", 2, false}, TStripCase{"text-mh-lsb", 2, true},
+                      TStripCase{"text-mhw", 32771, false}, TStripCase{"text-mhw-lsb", 32771, true},
                       TStripCase{"text-g3-1d", 3, false}, TStripCase{"text-g3-1d-lsb", 3, true},
                       TStripCase{"text-g3-1d-fill", 3, false}, TStripCase{"text-fax2tiff", 3, true},
                       TStripCase{"text-g3-2d", 32, false}, TStripCase{"text-g3-2d-lsb", 32, true},
