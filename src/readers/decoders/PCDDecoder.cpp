@@ -17,7 +17,9 @@ constexpr uint32_t RowHeaderMask = 0xFFFFFF00, RowHeader = 0xFFFFFE00;
 constexpr uint32_t SyncMask = 0xFFF000;
 constexpr int MaxCodeLength = 16;
 
-// A 32-bit window over the stream, its top bit the next one, kept at least 25 bits full.
+// A 32-bit window over the stream, its top bit the next one, kept at least 25 bits full. Past the
+// end of the stream it is filled with zeros that may be looked at but not consumed: consuming one
+// is a read past the end.
 class TBitWindow {
 public:
     explicit TBitWindow(TStream& Stream)
@@ -26,6 +28,7 @@ public:
     void Skip(int N) {
         FSum <<= N;
         FBits -= N;
+        if (FBits < FMissing) throw EReadError("Stream read error");
         while (FBits <= 24) {
             FSum |= uint32_t(NextByte()) << (24 - FBits);
             FBits += 8;
@@ -43,7 +46,10 @@ private:
         if (FPos == FCount) {
             FCount = FStream.Read(FBuffer.get(), BufferSize);
             FPos = 0;
-            if (FCount == 0) throw EReadError("Stream read error");
+            if (FCount == 0) {
+                FMissing += 8;
+                return 0;
+            }
         }
         return FBuffer[FPos++];
     }
@@ -53,6 +59,7 @@ private:
     size_t FPos = 0, FCount = 0;
     uint32_t FSum = 0;
     int FBits = 32;
+    int FMissing = 0; // zero bits at the bottom of the window that the stream did not hold
 };
 
 // A code table as a lookup by the next 16 bits: the code length in the high byte and the
