@@ -6,8 +6,11 @@ void TCCITTFax3Decoder::Decode(const uint8_t*& Source, uint8_t*& Dest, int32_t P
                                int32_t UnpackedSize) {
     if (!BeginStrip(Source, PackedSize, Dest, UnpackedSize)) return;
     const bool twoDimensional = (T4Options() & t4TwoDimensional) != 0;
-    // An end-of-line code that ended the previous row early has already been read.
-    bool atRowStart = false;
+    // An end-of-line code that ended the previous row early has already been read. Some writers
+    // leave out the first row's end-of-line code: no row's codes start with eleven zero bits, so a
+    // one-dimensional strip that does not is read from its first bit.
+    FBits.Refill();
+    bool atRowStart = !twoDimensional && FBits.Count >= 11 && FBits.Peek(11) != 0;
     for (uint32_t row = 0; row < RowCount(); ++row) {
         if (!atRowStart && !SkipToEndOfLine()) break;
         atRowStart = false;

@@ -152,6 +152,13 @@ TEST(CCITT, Group3RowsFollowTheirEndOfLineCodes) {
               (Bytes{0x1F, 0x80, 0xFF, 0xFF}));
 }
 
+TEST(CCITT, Group3StripWithoutTheFirstEndOfLineCode) {
+    // The first row starts at once (W3 B10 W3); the second has its end-of-line code.
+    TCCITTFax3Decoder g3(0, false, false, 16);
+    EXPECT_EQ(Decode(g3, Bits("1000 0000100 1000 " + EOL + "00110101 0000010111"), 4),
+              (Bytes{0x1F, 0xF8, 0xFF, 0xFF}));
+}
+
 TEST(CCITT, MakeUpCodeBeforeABadCodeIsNotARun) {
     // W64 and then an end-of-line code: the row ends there, white; the next row is read whole.
     TCCITTFax3Decoder g3(0, false, false, 16);
