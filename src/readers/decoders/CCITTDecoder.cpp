@@ -148,9 +148,9 @@ struct TRunEntry {
 
 struct TRunTable {
     std::array<TRunEntry, 1 << RunLookupBits> Entries{};
-    bool Consistent = true;
+    bool Consistent = true; // a complete prefix code: every pattern reaches exactly one code
 
-    void Add(const TCode& Code) {
+    constexpr void Add(const TCode& Code) {
         const int free = RunLookupBits - Code.Length;
         const uint32_t first = uint32_t(Code.Bits) << free;
         for (uint32_t i = first; i < first + (1u << free); ++i) {
@@ -158,40 +158,29 @@ struct TRunTable {
             Entries[i] = {Code.Run, Code.Length};
         }
     }
-    template <size_t N> void Add(const TCode (&Codes)[N]) {
+    template <size_t N> constexpr void Add(const TCode (&Codes)[N]) {
         for (const TCode& c : Codes) Add(c);
     }
-    void Finish() {
+    constexpr void Finish() {
         for (const TRunEntry& e : Entries)
             if (e.Length == 0) Consistent = false;
     }
 };
 
-const TRunTable& WhiteTable() {
-    static const TRunTable table = [] {
-        TRunTable t;
-        t.Add(WhiteTerminating);
-        t.Add(WhiteMakeUp);
-        t.Add(ExtendedMakeUp);
-        t.Add(SpecialCodes);
-        t.Finish();
-        return t;
-    }();
-    return table;
+template <size_t NT, size_t NM>
+constexpr TRunTable MakeRunTable(const TCode (&Terminating)[NT], const TCode (&MakeUp)[NM]) {
+    TRunTable t;
+    t.Add(Terminating);
+    t.Add(MakeUp);
+    t.Add(ExtendedMakeUp);
+    t.Add(SpecialCodes);
+    t.Finish();
+    return t;
 }
 
-const TRunTable& BlackTable() {
-    static const TRunTable table = [] {
-        TRunTable t;
-        t.Add(BlackTerminating);
-        t.Add(BlackMakeUp);
-        t.Add(ExtendedMakeUp);
-        t.Add(SpecialCodes);
-        t.Finish();
-        return t;
-    }();
-    return table;
-}
+constexpr TRunTable WhiteTable = MakeRunTable(WhiteTerminating, WhiteMakeUp);
+constexpr TRunTable BlackTable = MakeRunTable(BlackTerminating, BlackMakeUp);
+static_assert(WhiteTable.Consistent && BlackTable.Consistent, "a run code is missing, doubled or mistyped");
 
 // Two-dimensional mode codes, looked up by their first seven bits.
 enum TMode : uint8_t { mdVertical, mdPass, mdHorizontal, mdExtension, mdZeros };
@@ -281,13 +270,7 @@ void TCCITTDecoder::TBitReader::Align(unsigned Bits) {
 }
 
 TCCITTDecoder::TCCITTDecoder(int32_t Options, bool SwapBits, bool WordAligned, uint32_t Width)
-    : FT4Options(Options), FReverseBits(SwapBits), FAlignToWord(WordAligned), FRowWidth(Width) {
-    // The tables are shared by every decoder; make them now rather than in the first strip.
-    WhiteTable();
-    BlackTable();
-}
-
-bool TCCITTDecoder::CodeTablesConsistent() { return WhiteTable().Consistent && BlackTable().Consistent; }
+    : FT4Options(Options), FReverseBits(SwapBits), FAlignToWord(WordAligned), FRowWidth(Width) {}
 
 bool TCCITTDecoder::BeginStrip(const uint8_t* Source, int32_t PackedSize, uint8_t* Dest,
                                int32_t UnpackedSize) {
@@ -298,10 +281,16 @@ bool TCCITTDecoder::BeginStrip(const uint8_t* Source, int32_t PackedSize, uint8_
     FRowBytes = (size_t(FRowWidth) + 7) / 8;
     FRows = uint32_t(std::min<size_t>((FDestSize + FRowBytes - 1) / FRowBytes, UINT32_MAX));
 
+    if (FReverseBits) {
+        // One pass over the strip, so the bit reader has one form; the caller's bytes stay as they are.
+        FReversed.resize(size_t(PackedSize));
+        std::transform(Source, Source + PackedSize, FReversed.begin(),
+                       [](uint8_t b) { return ReverseTable[b]; });
+        Source = FReversed.data();
+    }
     FBits = TBitReader{};
     FBits.Start = FBits.Next = Source;
     FBits.End = Source + PackedSize;
-    FBits.Reverse = FReverseBits ? ReverseTable.data() : nullptr;
 
     // A row has no more changes than pixels, nor more than its bits can code.
     const size_t capacity = size_t(std::min<uint64_t>(FRowWidth, 8 * uint64_t(PackedSize))) + 2;
@@ -315,8 +304,16 @@ bool TCCITTDecoder::BeginStrip(const uint8_t* Source, int32_t PackedSize, uint8_
     return true;
 }
 
-int32_t TCCITTDecoder::ReadRun(bool White) {
-    const TRunTable& table = White ? WhiteTable() : BlackTable();
+inline void TCCITTDecoder::AddChange(uint32_t Position) {
+    // A change where the last one was makes a run of nothing: the two cancel.
+    if (FChangeCount > 0 && FChanges[FChangeCount - 1] == Position)
+        --FChangeCount;
+    else if (FChangeCount < FChanges.size() - 4)
+        FChanges[FChangeCount++] = Position;
+}
+
+inline int32_t TCCITTDecoder::ReadRun(bool White) {
+    const TRunTable& table = White ? WhiteTable : BlackTable;
     uint32_t sum = 0;
     for (;;) {
         FBits.Refill();
@@ -332,14 +329,6 @@ int32_t TCCITTDecoder::ReadRun(bool White) {
         sum = std::min(sum + uint32_t(e.Run), RunCap);
         if (e.Run < 64) return int32_t(sum);
     }
-}
-
-void TCCITTDecoder::AddChange(uint32_t Position) {
-    // A change where the last one was makes a run of nothing: the two cancel.
-    if (FChangeCount > 0 && FChanges[FChangeCount - 1] == Position)
-        --FChangeCount;
-    else if (FChangeCount < FChanges.size() - 4)
-        FChanges[FChangeCount++] = Position;
 }
 
 int32_t TCCITTDecoder::DecodeRow1D(bool MarkersEndRow) {

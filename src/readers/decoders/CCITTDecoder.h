@@ -8,6 +8,7 @@
 // read (fill order 2 is reversed as the bits are fetched), and Source and Dest are not moved.
 #pragma once
 
+#include "host/ByteReader.h"
 #include "readers/decoders/Decoder.h"
 
 #include <cstdint>
@@ -34,9 +35,6 @@ public:
     int32_t T4Options() const { return FT4Options; }
     uint32_t RowWidth() const { return FRowWidth; }
 
-    // True when each code table is a complete prefix code without clashes (a self-check).
-    static bool CodeTablesConsistent();
-
     // What a run read answers besides a length.
     static constexpr int32_t EndOfLine = -1;
     static constexpr int32_t InvalidCode = -2;
@@ -48,15 +46,22 @@ protected:
         const uint8_t* Start = nullptr;
         const uint8_t* Next = nullptr;
         const uint8_t* End = nullptr;
-        const uint8_t* Reverse = nullptr; // bit-reversal table for fill order 2, or none
         uint64_t Window = 0;
         int Count = 0; // valid bits at the top of Window
 
+        // Tops the window up to at least 57 bits while input lasts.
         void Refill() {
+            if (Count > 56) return;
+            if (End - Next >= 8) {
+                const uint64_t next8 = uint64_t(LoadU32BE(Next)) << 32 | LoadU32BE(Next + 4);
+                const int bits = (64 - Count) & ~7;
+                Window |= (next8 >> (64 - bits)) << (64 - bits - Count);
+                Next += bits / 8;
+                Count += bits;
+                return;
+            }
             while (Count <= 56 && Next < End) {
-                const uint8_t b = Reverse ? Reverse[*Next] : *Next;
-                ++Next;
-                Window |= uint64_t(b) << (56 - Count);
+                Window |= uint64_t(*Next++) << (56 - Count);
                 Count += 8;
             }
         }
@@ -123,6 +128,7 @@ private:
     // decoded and of the row above, the latter followed by sentinels at the row width. Sized per
     // strip, never beyond what its bits can describe.
     std::vector<uint32_t> FChanges, FReference;
+    std::vector<uint8_t> FReversed; // the strip with its bytes' bits reversed, for fill order 2
     size_t FChangeCount = 0, FReferenceCount = 0;
 };
 

@@ -61,8 +61,6 @@ Bytes Reversed(Bytes b) {
 
 const std::string EOL = "000000000001 ";
 
-TEST(CCITT, CodeTablesAreCompletePrefixCodes) { EXPECT_TRUE(TCCITTDecoder::CodeTablesConsistent()); }
-
 TEST(CCITT, ModifiedHuffmanRunsMakeRows) {
     // A white row of 1728 (make-up + terminating 0), then a row starting black: W0 B10 W6.
     TCCITTMHDecoder mh(0, false, false, 1728 - 10);
