@@ -5,10 +5,14 @@
 #include "host/Limits.h"
 #include "host/Stream.h"
 #include "readers/ReaderStrings.h"
+#include "readers/decoders/CCITTFax3Decoder.h"
+#include "readers/decoders/CCITTFax4Decoder.h"
+#include "readers/decoders/CCITTMHDecoder.h"
 #include "readers/decoders/LZ77Decoder.h"
 #include "readers/decoders/RLEDecoders.h"
 #include "readers/decoders/TIFFJPEGDecoder.h"
 #include "readers/decoders/TIFFLZWDecoder.h"
+#include "readers/decoders/ThunderDecoder.h"
 #include "readers/formats/HeaderBytes.h"
 
 #include <algorithm>
@@ -525,6 +529,16 @@ std::unique_ptr<TDecoder> TTIFFGraphic::MakeDecoder(const TLayout& L) {
     case tcAdobeDeflate:
     case tcDeflate: return std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, true);
     case tcLZW: return std::make_unique<TTIFFLZWDecoder>();
+    case tcCCITTRLE:
+    case tcCCITTRLEW:
+        return std::make_unique<TCCITTMHDecoder>(0, p.Flags.Contains(ifReversedBits),
+                                                 L.Compression == tcCCITTRLEW, L.ChunkWidth);
+    case tcCCITTFax3:
+        return std::make_unique<TCCITTFax3Decoder>(int32_t(TagValue(ttT4Options, 0)),
+                                                   p.Flags.Contains(ifReversedBits), false, L.ChunkWidth);
+    case tcCCITTFax4:
+        return std::make_unique<TCCITTFax4Decoder>(p.Flags.Contains(ifReversedBits), L.ChunkWidth);
+    case tcThunderscan: return std::make_unique<TThunderDecoder>(L.ChunkWidth);
     case tcJPEG: p.JPEGTables = TagByteList(ttJPEGTables); return std::make_unique<TTIFFJPEGDecoder>(&p);
     default: ReaderErrorFmt(gesNotSupported, {gesCompressionScheme, TIFFLabel});
     }
@@ -578,7 +592,12 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     L.ChunkRowBytes = CheckedRowBytes(L.ChunkWidth, uint64_t(planeSamples) * L.Bits);
     p.StripCount = uint32_t(L.Offsets.size());
     p.BytesPerLine = uint32_t(std::min<uint64_t>(L.PlaneRowBytes, UINT32_MAX));
-    L.ReverseBits = p.Flags.Contains(ifReversedBits);
+    const bool fax = L.Compression == tcCCITTRLE || L.Compression == tcCCITTRLEW ||
+                     L.Compression == tcCCITTFax3 || L.Compression == tcCCITTFax4;
+    // Fax decoders write one bit a pixel and read fill order 2 themselves; Thunderscan writes four.
+    if (fax && (L.Bits != 1 || L.Samples != 1)) Invalid();
+    if (L.Compression == tcThunderscan && (L.Bits != 4 || L.Samples != 1)) Invalid();
+    L.ReverseBits = p.Flags.Contains(ifReversedBits) && !fax;
     L.Predict = p.Predictor == tprHorizontal && L.Compression != tcNone && (L.Bits == 8 || L.Bits == 16);
 
     SetUpColors(L);

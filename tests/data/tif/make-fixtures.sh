@@ -50,6 +50,32 @@ done
 "$IM" src.png -depth 8 -compress jpeg -quality 90 im-jpeg.tif
 rm -f rgb.tif
 
+# Fax: a bilevel picture whose zero is black, and one whose zero is white (the coded "white" runs
+# are zero bits either way), in every coding tiffcp
+# writes, both fill orders; and fax2tiff's own file from a raw Group 3 strip.
+"$IM" src.png -colorspace gray -monochrome -depth 1 -compress none bilevel.tif
+"$IM" src.png -colorspace gray -monochrome -depth 1 -define quantum:polarity=min-is-white -compress none \
+    bilevel-white.tif
+for c in g3:1d g3:2d g3:1d:fill g4; do
+    tiffcp -c $c bilevel.tif "fax-${c//:/-}.tif"
+    tiffcp -c $c -f lsb2msb bilevel-white.tif "fax-${c//:/-}-white-lsb.tif"
+done
+tiffcp -c g3:1d -r 1000 -f lsb2msb bilevel-white.tif raw.tif
+python3 - <<'PY'
+import struct
+d = open("raw.tif", "rb").read()
+e = "<" if d[:2] == b"II" else ">"
+ifd = struct.unpack(e + "I", d[4:8])[0]
+tags = {}
+for i in range(struct.unpack(e + "H", d[ifd:ifd + 2])[0]):
+    tag, typ, count = struct.unpack(e + "HHI", d[ifd + 2 + 12 * i:ifd + 10 + 12 * i])
+    raw = d[ifd + 10 + 12 * i:ifd + 14 + 12 * i]
+    tags[tag] = struct.unpack(e + "H", raw[:2])[0] if typ == 3 else struct.unpack(e + "I", raw)[0]
+open("raw.g3", "wb").write(d[tags[273]:tags[273] + tags[279]])
+PY
+fax2tiff -X 40 -o fax2tiff.tif raw.g3 2>/dev/null
+rm -f bilevel.tif bilevel-white.tif raw.tif raw.g3
+
 # YCbCr JPEG with chroma subsampled 2 x 1, which no tool here writes into a TIFF: ImageMagick's
 # JPEG file as the one strip of a directory written here.
 "$IM" src.png -depth 8 -sampling-factor 2x1 -quality 90 strip.jpg

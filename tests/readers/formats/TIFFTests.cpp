@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 namespace ferronel {
 namespace {
@@ -305,6 +306,37 @@ TEST(TIFFReader, JPEGStripsAreCheckedAgainstTheDirectory) {
     TTIFFJPEGDecoder::SetWarningHandler(nullptr);
     EXPECT_EQ(warnings, 1);
     EXPECT_EQ(g->Height(), 27);
+}
+
+TEST(TIFFReader, FaxAndThunderscanStripsReachTheirDecoders) {
+    // Modified Huffman strips, plain and word-aligned with fill order 2 (tests/data/fax), and a
+    // Thunderscan strip (tests/data/thunder), each against the rows libtiff decodes from it.
+    const auto data = [](const std::string& name) { return test::ReadFileBytes(test::DataPath(name)); };
+    const Bytes text = data("fax/text.rows");
+    for (const auto& [name, compression, lsb] :
+         {std::tuple<const char*, uint32_t, bool>{"fax/text-mh.strip", 2, false},
+          {"fax/text-mhw-lsb.strip", 32771, true}}) {
+        const Bytes strip = data(name);
+        auto entries = Basic(2700, 121, 1, 1, 0, uint32_t(strip.size()));
+        Set(entries, {259, 3, {compression}});
+        if (lsb) Set(entries, {266, 3, {2}});
+        const auto g = Load(Tiff(false, entries, strip));
+        ASSERT_EQ(g->PixelFormat(), pf1bit) << name;
+        for (int32_t y = 0; y < 121; ++y)
+            ASSERT_EQ(RowBytes(*g, y, 338), Bytes(text.begin() + y * 338, text.begin() + (y + 1) * 338))
+                << name << y;
+    }
+    const Bytes strip = data("thunder/pattern.strip"), rows = data("thunder/pattern.rows");
+    auto entries = Basic(37, 24, 4, 1, 1, uint32_t(strip.size()));
+    Set(entries, {259, 3, {32809}});
+    const auto g = Load(Tiff(false, entries, strip));
+    ASSERT_EQ(g->PixelFormat(), pf4bit);
+    for (int32_t y = 0; y < 24; ++y)
+        ASSERT_EQ(RowBytes(*g, y, 19), Bytes(rows.begin() + y * 19, rows.begin() + (y + 1) * 19)) << y;
+    // Fax coding has one bit a pixel.
+    auto two = Basic(8, 1, 2, 1, 0, 2);
+    Set(two, {259, 3, {4}});
+    EXPECT_EQ(Message(Tiff(false, two, {0, 0})), Invalid);
 }
 
 TEST(EPSReader, ThePreviewIsFoundByTheHeaderAndTheHeaderIsChecked) {
