@@ -8,8 +8,8 @@
 #include "readers/decoders/CCITTFax3Decoder.h"
 #include "readers/decoders/CCITTFax4Decoder.h"
 #include "readers/decoders/CCITTMHDecoder.h"
-#include "readers/decoders/LZ77Decoder.h"
 #include "readers/decoders/RLEDecoders.h"
+#include "readers/decoders/TIFFDeflateDecoder.h"
 #include "readers/decoders/TIFFJPEGDecoder.h"
 #include "readers/decoders/TIFFLZWDecoder.h"
 #include "readers/decoders/ThunderDecoder.h"
@@ -527,7 +527,7 @@ std::unique_ptr<TDecoder> TTIFFGraphic::MakeDecoder(const TLayout& L) {
     case tcNone: return nullptr;
     case tcPackBits: return std::make_unique<TPackbitsRLEDecoder>();
     case tcAdobeDeflate:
-    case tcDeflate: return std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, true);
+    case tcDeflate: return std::make_unique<TTIFFDeflateDecoder>();
     case tcLZW: return std::make_unique<TTIFFLZWDecoder>();
     case tcCCITTRLE:
     case tcCCITTRLEW:
