@@ -430,7 +430,10 @@ THeaderCheck TTIFFGraphic::ReadProperties(TStream& Stream, uint32_t ImageIndex) 
     default: break;
     }
     if (!depth || needed == 0 || samples < needed || samples > 16) return refused;
-    if (p.Flags.Contains(ifTiled) && (uint64_t(p.TileWidth) * bitsPerSample * samples) % 8 != 0)
+    // Tiles come in multiples of 16 pixels; slivers would only turn a small file into millions of
+    // empty tiles.
+    if (p.Flags.Contains(ifTiled) &&
+        (p.TileWidth < 8 || p.TileLength < 8 || (uint64_t(p.TileWidth) * bitsPerSample * samples) % 8 != 0))
         return refused;
     check.Load = true;
     return check;

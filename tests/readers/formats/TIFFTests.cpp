@@ -287,6 +287,11 @@ TEST(TIFFReader, JPEGStripsAreCheckedAgainstTheDirectory) {
     }
     ASSERT_TRUE(patched);
     EXPECT_EQ(Message(other), "Improper JPEG sampling factors.");
+    // A strip libjpeg cannot read at all ends the load with its error code. The first strip
+    // follows the header.
+    Bytes garbage = file;
+    std::fill_n(&garbage[8], 40, 0x5A);
+    EXPECT_TRUE(Message(garbage).starts_with("JPEG error #")) << Message(garbage);
 
     // Strips cut short: one warning for the image, and the rows that decoded are kept.
     int warnings = 0;
