@@ -140,6 +140,9 @@ struct TTIFFGraphic::TLayout {
     // Samples of one pixel as decoded (JPEG delivers colour) and the samples the colour manager
     // takes of them; planar data has one of them per plane.
     uint32_t Samples = 1, UsedSamples = 1;
+    // Which stored sample each sample of the colour manager's row is (grey and opacity become red,
+    // green and blue alike and opacity).
+    std::array<uint8_t, 4> SampleMap{0, 1, 2, 3};
     uint8_t Bits = 8;
     uint64_t PlaneRowBytes = 0; // one image row of one plane
     uint64_t ChunkRowBytes = 0; // one chunk row of one plane
@@ -457,9 +460,11 @@ void TTIFFGraphic::SetUpColors(TLayout& L) {
     uint32_t used = source == csRGB || source == csYCbCr || source == csCIELab ? 3
                     : source == csRGBA || source == csCMYK                     ? 4
                                                                                : 1;
-    if (source == csGray && p.HasAlpha && p.SamplesPerPixel >= 2 && L.Bits >= 8) {
-        source = csGrayAlpha;
-        used = 2;
+    if (source == csGray && p.HasAlpha && p.SamplesPerPixel >= 2 && L.Bits >= 8 && L.Compression != tcJPEG) {
+        // No grey bitmap carries opacity, so grey and opacity go out as colour with opacity.
+        source = csRGBA;
+        used = 4;
+        L.SampleMap = {0, 0, 0, 1};
     }
     if (L.Compression == tcJPEG) {
         // libjpeg delivers colour as RGB and grey as grey; CMYK passes through.
@@ -473,7 +478,7 @@ void TTIFFGraphic::SetUpColors(TLayout& L) {
         if (!full) Invalid();
     }
     L.UsedSamples = used;
-    L.Repack = L.Planar ? L.Samples > 1 : L.Samples > used;
+    L.Repack = L.Planar ? L.Samples > 1 : L.Samples != used;
     if (L.Repack && L.Bits < 8) Invalid();
 
     cm.SetSourceBitsPerSample(L.Bits);
@@ -481,7 +486,6 @@ void TTIFFGraphic::SetUpColors(TLayout& L) {
     TColorScheme target;
     switch (source) {
     case csIndexed: target = csIndexed; break;
-    case csGrayAlpha: target = csGray; break;
     case csRGB: target = csBGR; break;
     case csRGBA: target = csBGRA; break;
     case csCMY:
@@ -713,11 +717,12 @@ void TTIFFGraphic::TransferRows(TLayout& L, TDecoder* Decoder) {
             const uint8_t* source = bands.data() + r * L.PlaneRowBytes;
             if (L.Repack) {
                 // Planes side by side, or interleaved pixels with samples the colour manager does
-                // not take, become one interleaved row of the samples it takes.
+                // not take (or takes twice), become one interleaved row of the samples it takes.
                 const size_t used = L.UsedSamples, pixelBytes = used * sampleBytes;
                 for (size_t s = 0; s < used; ++s) {
+                    const size_t k = L.SampleMap[s];
                     const uint8_t* from =
-                        L.Planar ? source + s * size_t(bandBytes) : source + s * sampleBytes;
+                        L.Planar ? source + k * size_t(bandBytes) : source + k * sampleBytes;
                     const size_t step = L.Planar ? sampleBytes : L.Samples * sampleBytes;
                     uint8_t* to = row.data() + s * sampleBytes;
                     if (sampleBytes == 1) {

@@ -46,6 +46,7 @@ done
 "$IM" src.png -depth 8 -interlace plane -compress none im-rgb-planar.tif
 "$IM" src.png -depth 8 -alpha set -channel A -fx 'i/w' +channel -compress lzw im-rgba.tif
 "$IM" src.png -depth 8 -colorspace cmyk -compress none im-cmyk.tif
+"$IM" src.png -colorspace gray -depth 8 -alpha set -channel A -fx 'i/w' +channel -compress none im-grey-alpha.tif
 "$IM" src.png -depth 8 -colorspace Lab -compress none im-lab.tif
 "$IM" src.png -depth 8 -compress jpeg -quality 90 im-jpeg.tif
 rm -f rgb.tif
@@ -146,6 +147,18 @@ for f in *.tif; do
         ;;
     im-rgba)
         "$IM" "$f" -depth 8 pam:"$base.pam"
+        ;;
+    im-grey-alpha) # grey and opacity, written out as colour and opacity
+        "$IM" "$f" -depth 8 pam:- | python3 -c '
+import sys
+d = sys.stdin.buffer.read()
+i = d.index(b"ENDHDR\n") + 7
+head = d[:i].decode().replace("DEPTH 2", "DEPTH 4").replace("GRAYSCALE_ALPHA", "RGB_ALPHA")
+px = d[i:]
+out = bytearray()
+for k in range(0, len(px), 2):
+    out += bytes((px[k], px[k], px[k], px[k + 1]))
+sys.stdout.buffer.write(head.encode() + bytes(out))' > "$base.pam"
         ;;
     *)
         tiff2rgba -c none -n "$f" ref.tif
