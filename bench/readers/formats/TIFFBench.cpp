@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
