@@ -187,7 +187,7 @@ uint32_t TTIFFGraphic::ReadDirectory(uint32_t Offset) {
         e.ValueCount = FBigEndian ? r.U32BE() : r.U32LE();
         r.Read(e.Value.data(), 4);
     }
-    // Lookups search by tag; std::sort stays O(n log n) on any order of entries.
+    // Lookups search by tag; the library sort stays O(n log n) whatever order the entries come in.
     std::stable_sort(FDirectory.begin(), FDirectory.end(),
                      [](const TDirectoryEntry& a, const TDirectoryEntry& b) { return a.Tag < b.Tag; });
     if (!withNext) return 0;
