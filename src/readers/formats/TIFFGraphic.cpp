@@ -646,6 +646,7 @@ void TTIFFGraphic::TransferRows(TLayout& L, TDecoder* Decoder) {
     const uint64_t chunksPerPlane = uint64_t(L.ChunksAcross) * L.ChunksDown;
     TColorManager& cm = ColorManager();
 
+    const bool fillsChunk = L.Compression == tcAdobeDeflate || L.Compression == tcDeflate;
     // Decodes chunk Index into Dest, which takes Size bytes; what the file lacks stays 0.
     auto decodeChunk = [&](uint64_t Index, uint8_t* Dest, uint64_t Size) {
         if (Index >= L.Offsets.size()) {
@@ -668,11 +669,18 @@ void TTIFFGraphic::TransferRows(TLayout& L, TDecoder* Decoder) {
             std::memset(Dest + count, 0, size_t(Size - count));
             return;
         }
-        std::memset(Dest, 0, size_t(Size));
-        if (count == 0) return;
-        packed.resize(size_t(count));
-        stream.SetPosition(int64_t(at));
-        packed.resize(stream.Read(packed.data(), packed.size()));
+        // The deflate decoder writes every byte of the chunk; the others leave what they do not
+        // reach as it was.
+        if (!fillsChunk) std::memset(Dest, 0, size_t(Size));
+        if (count > 0) {
+            packed.resize(size_t(count));
+            stream.SetPosition(int64_t(at));
+            packed.resize(stream.Read(packed.data(), packed.size()));
+        }
+        if (count == 0 || packed.empty()) {
+            std::memset(Dest, 0, size_t(Size));
+            return;
+        }
         if (L.ReverseBits) ReverseBits(packed.data(), packed.size());
         const uint8_t* source = packed.data();
         uint8_t* dest = Dest;
