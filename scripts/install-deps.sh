@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    zlib1g-dev libjpeg62-turbo-dev
+    zlib1g-dev libjpeg62-turbo-dev libdeflate-dev
     qt6-base-dev libgl-dev
     shared-mime-info
     "$@"

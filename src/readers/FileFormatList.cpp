@@ -9,11 +9,13 @@
 #include "readers/ReaderStrings.h"
 #include "readers/formats/AutodeskGraphic.h"
 #include "readers/formats/CUTGraphic.h"
+#include "readers/formats/EPSGraphic.h"
 #include "readers/formats/PCXGraphic.h"
 #include "readers/formats/PPMGraphic.h"
 #include "readers/formats/RLAGraphic.h"
 #include "readers/formats/SGIGraphic.h"
 #include "readers/formats/PNGGraphic.h"
+#include "readers/formats/TIFFGraphic.h"
 #include "readers/formats/TargaGraphic.h"
 
 #include <algorithm>
@@ -152,6 +154,12 @@ void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
     l.AddFormat("win", "Truevision images", "", Raster, false, TTargaGraphic::ClassInfo());
     for (const char* e : {"vst", "vda", "tga", "icb"})
         l.AddFormat(e, "", "", Raster, false, TTargaGraphic::ClassInfo());
+    const TFormatKinds multiImage{fkMultiImage, fkRaster};
+    l.AddFormat("tiff", "Tagged image file format images", "Macintosh TIFF images", multiImage, false,
+                TTIFFGraphic::ClassInfo());
+    l.AddFormat("tif", "", "PC TIF images", multiImage, false, TTIFFGraphic::ClassInfo());
+    l.AddFormat("fax", "", "GFI fax images", multiImage, false, TTIFFGraphic::ClassInfo());
+    l.AddFormat("eps", "Encapsulated Postscript images", "", Raster, false, TEPSGraphic::ClassInfo());
     l.AddFormat("pcx", "ZSoft Paintbrush images", "", Raster, false, TPCXGraphic::ClassInfo());
     l.AddFormat("pcc", "", "", Raster, false, TPCXGraphic::ClassInfo());
     l.AddFormat("scr", "", "Word 5.x screen capture images", Raster, false, TPCXGraphic::ClassInfo());
@@ -176,6 +184,7 @@ void FinalizeFileFormatList() {
     if (!List()) return;
     // The readers' classes go first, in the library's shutdown order.
     List()->RemoveFormat("", TTargaGraphic::ClassInfo());
+    List()->RemoveFormat("", TTIFFGraphic::ClassInfo());
     for (TGraphicClass c : {TSGIGraphic::ClassInfo(), TPCXGraphic::ClassInfo(), TAutodeskGraphic::ClassInfo(),
                             TPPMGraphic::ClassInfo(), TCUTGraphic::ClassInfo(), TRLAGraphic::ClassInfo()})
         List()->RemoveFormat("", c);

@@ -44,6 +44,7 @@ TEST_F(Viewer, StartsWithTheLayoutAndNativeFilter) {
     EXPECT_NE(form.OpenPictureDialog1.Filter.find(";*.icb;*.tga;"), std::string::npos);
     EXPECT_NE(form.OpenPictureDialog1.Filter.find("*.png;"), std::string::npos);
     EXPECT_NE(form.OpenPictureDialog1.Filter.find("|Truevision images (*.tga)|*.tga|"), std::string::npos);
+    EXPECT_NE(form.OpenPictureDialog1.Filter.find("|PC TIF images (*.tif)|*.tif|"), std::string::npos);
     EXPECT_FALSE(form.Saveas1->Enabled);
     EXPECT_EQ(form.MainMenu.Items().size(), 7u);
 }

@@ -6,8 +6,10 @@
 #include "picture/JPEGImage.h"
 #include "picture/Registrations.h"
 #include "readers/formats/CUTGraphic.h"
+#include "readers/formats/EPSGraphic.h"
 #include "readers/formats/PCXGraphic.h"
 #include "readers/formats/PNGGraphic.h"
+#include "readers/formats/TIFFGraphic.h"
 #include "readers/formats/TargaGraphic.h"
 #include "support/ReaderConformance.h"
 
@@ -43,6 +45,10 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                                                "vda:Truevision images",
                                                "tga:Truevision images",
                                                "icb:Truevision images",
+                                               "tiff:Macintosh TIFF images",
+                                               "tif:PC TIF images",
+                                               "fax:GFI fax images",
+                                               "eps:Encapsulated Postscript images",
                                                "pcx:ZSoft Paintbrush images",
                                                "pcc:ZSoft Paintbrush images",
                                                "scr:Word 5.x screen capture images",
@@ -64,6 +70,8 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("Ico"), TIcon::ClassInfo());
     EXPECT_EQ(FindExt("emf"), TMetafile::ClassInfo());
     EXPECT_EQ(FindExt("TGA"), TTargaGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("Tif"), TTIFFGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("eps"), TEPSGraphic::ClassInfo());
     EXPECT_EQ(FindExt("Scr"), TPCXGraphic::ClassInfo());
     EXPECT_EQ(FindExt("cut"), TCUTGraphic::ClassInfo());
     EXPECT_EQ(FindExt("Gif"), TGIFImage::ClassInfo());
@@ -75,7 +83,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(
         filter.substr(0, filter.find('|')),
         "All (*.png;*.cut;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;"
-        "*.pcx;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;"
+        "*.pcx;*.eps;*.fax;*.tif;*.tiff;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;"
         "*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 

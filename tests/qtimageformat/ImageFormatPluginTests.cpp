@@ -54,12 +54,12 @@ protected:
 };
 std::set<std::string>* ImageFormatPlugin::QtOwn = nullptr;
 
-// A fixture read by the same class as Extension: its own folder's, or a fixture of another
-// extension of that class (copied under this one).
+// A fixture read by the same class as Extension, from any fixture folder (a format's files may
+// live beside those of a related one), copied under this extension.
 std::string FixtureFor(const std::string& Extension, const TTempDir& Dir) {
     const TGraphicClass cls = FindExt(Extension);
     for (const auto& folder : fs::directory_iterator(DataPath("")))
-        if (folder.is_directory() && FindExt(folder.path().filename().string()) == cls)
+        if (folder.is_directory())
             for (const auto& file : fs::directory_iterator(folder.path())) {
                 const std::string ext = file.path().extension().string();
                 if (ext.size() < 2 || ext == ".pam" || FindExt(ext.substr(1)) != cls) continue;
