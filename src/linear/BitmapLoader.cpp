@@ -99,9 +99,4 @@ TBitmapLoader& TBitmapLoaders::FindSaver(const std::string& Ext) const {
     throw EUnsupportedFileFormat(Format(SUnsupportedFileFormat, {ext}));
 }
 
-TBitmapLoaders& BitmapLoaders() {
-    static TBitmapLoaders loaders;
-    return loaders;
-}
-
 } // namespace ferronel::linear

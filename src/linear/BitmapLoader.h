@@ -41,6 +41,7 @@ private:
     std::vector<TBitmapLoader*> FLoaders;
 };
 
+// The process-wide registry, made on first use with the library's own loaders in their order.
 TBitmapLoaders& BitmapLoaders();
 
 } // namespace ferronel::linear
