@@ -134,8 +134,8 @@ void Libdeflate(benchmark::State& State) {
     Bytes out(c.Raw.size());
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
     for (auto _ : State) {
-        if (libdeflate_deflate_decompress(d, c.Packed.data(), c.Packed.size(), out.data(), out.size(), nullptr) !=
-            LIBDEFLATE_SUCCESS)
+        if (libdeflate_deflate_decompress(d, c.Packed.data(), c.Packed.size(), out.data(), out.size(),
+                                          nullptr) != LIBDEFLATE_SUCCESS)
             State.SkipWithError("libdeflate");
         benchmark::DoNotOptimize(out.data());
     }
