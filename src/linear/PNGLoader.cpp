@@ -11,6 +11,7 @@
 #include "linear/MemStream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -555,11 +556,211 @@ void TPNGLoader::LoadFromStream(TBaseStream& Stream, const std::string&, TLinear
     if (!Bitmap.Present()) throw Exception(SUnsupportedPNGData);
 }
 
+namespace {
+
+// A chunk with its length and CRC.
+void WriteChunk(TBaseStream& Stream, const char* Type, const uint8_t* Body, size_t Length) {
+    uint8_t head[8];
+    StoreU32BE(head, CheckedCast<uint32_t>(Length));
+    std::memcpy(head + 4, Type, 4);
+    uint32_t crc = UpdateCRC32(0xFFFFFFFF, head + 4, 4);
+    crc = ~UpdateCRC32(crc, Body, Length);
+    Stream.Write(head, 8);
+    for (size_t done = 0; done < Length;) {
+        const int32_t n = int32_t(std::min<size_t>(Length - done, 1 << 30));
+        Stream.Write(Body + done, n);
+        done += size_t(n);
+    }
+    uint8_t tail[4];
+    StoreU32BE(tail, crc);
+    Stream.Write(tail, 4);
+}
+void WriteChunk(TBaseStream& Stream, const char* Type, const std::vector<uint8_t>& Body) {
+    WriteChunk(Stream, Type, Body.data(), Body.size());
+}
+
+// The filtered variant of a row for one filter type.
+void FilterRow(int Filter, const uint8_t* Row, const uint8_t* Prior, size_t Count, size_t Bpp, uint8_t* Out) {
+    for (size_t i = 0; i < Count; ++i) {
+        const int a = i >= Bpp ? Row[i - Bpp] : 0, b = Prior[i], c = i >= Bpp ? Prior[i - Bpp] : 0;
+        int predictor = 0;
+        switch (Filter) {
+        case prfSub: predictor = a; break;
+        case prfUp: predictor = b; break;
+        case prfAverage: predictor = (a + b) / 2; break;
+        case prfPaeth: {
+            const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+            predictor = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+            break;
+        }
+        default: break;
+        }
+        Out[i] = uint8_t(Row[i] - predictor);
+    }
+}
+
+// How well a filtered row should compress under a filter mode (lower is better).
+int64_t RowCost(int32_t Mode, const uint8_t* Row, size_t Count) {
+    int64_t cost = 0;
+    if (Mode == -2) {
+        // Runs: positions whose byte repeats the four before it, counted against.
+        for (size_t i = 4; i < Count; ++i)
+            cost -=
+                Row[i] == Row[i - 1] && Row[i] == Row[i - 2] && Row[i] == Row[i - 3] && Row[i] == Row[i - 4];
+        return cost;
+    }
+    for (size_t i = 0; i < Count; ++i) cost += std::abs(int(int8_t(Row[i])));
+    return cost;
+}
+
+void WriteImage(TBaseStream& Stream, bool Mng, const TLinearBitmap& Bitmap, const TPNGLoader& Loader,
+                int32_t FilterMode) {
+    TPNGImageHeader h;
+    h.Width = uint32_t(Bitmap.Width());
+    h.Height = uint32_t(Bitmap.Height());
+    h.BitDepth = 8;
+    switch (Bitmap.PixelFormat()) {
+    case lpf8bit: h.ColorType = Bitmap.IsGreyScale() ? pcGrey : pcPalette; break;
+    case lpf16bitGrey:
+        h.ColorType = pcGrey;
+        h.BitDepth = 16;
+        break;
+    case lpf24bit:
+        h.ColorType = pcRGB;
+        if (Mng) h.FilterMethod = pfmIntrapixel;
+        break;
+    default: throw ELinearBitmap(SUnsupportedPixelFormat);
+    }
+    Stream.Write(Mng ? MNGSignature : PNGSignature, 8);
+    if (Mng) {
+        // The container's header: one layer, one frame.
+        std::vector<uint8_t> mhdr(28, 0);
+        StoreU32BE(mhdr.data(), h.Width);
+        StoreU32BE(mhdr.data() + 4, h.Height);
+        StoreU32BE(mhdr.data() + 8, 1);
+        StoreU32BE(mhdr.data() + 12, 1);
+        StoreU32BE(mhdr.data() + 16, 1);
+        StoreU32BE(mhdr.data() + 20, 1);
+        WriteChunk(Stream, "MHDR", mhdr);
+    }
+    uint8_t ihdr[TPNGImageHeader::Size];
+    h.Serialize(std::span<uint8_t, TPNGImageHeader::Size>(ihdr));
+    WriteChunk(Stream, "IHDR", ihdr, sizeof ihdr);
+
+    const uint8_t* palette = h.ColorType == pcPalette ? Bitmap.Palette()
+                             : Loader.ExtraPalette    ? Loader.ExtraPalette->data()
+                                                      : nullptr;
+    if (palette) {
+        // Up to the last entry that is not black, and never fewer than the pixels use.
+        int entries = 1;
+        for (int i = 0; i < 256; ++i)
+            if (palette[i * 3] | palette[i * 3 + 1] | palette[i * 3 + 2]) entries = i + 1;
+        if (h.ColorType == pcPalette)
+            for (int64_t i = 0; i < Bitmap.Size(); ++i) entries = std::max(entries, Bitmap.Map()[i] + 1);
+        std::vector<uint8_t> plte;
+        for (int i = 0; i < entries; ++i)
+            plte.insert(plte.end(), {palette[i * 3 + 2], palette[i * 3 + 1], palette[i * 3]});
+        WriteChunk(Stream, "PLTE", plte);
+    }
+    if (Loader.Gamma != 0) {
+        std::vector<uint8_t> gama(4);
+        StoreU32BE(gama.data(), uint32_t(std::lround(Loader.Gamma * 100000)));
+        WriteChunk(Stream, "gAMA", gama);
+    }
+    if (Loader.TransparentColor >= 0) {
+        const uint32_t t = uint32_t(Loader.TransparentColor);
+        std::vector<uint8_t> trns;
+        if (h.ColorType == pcGrey) {
+            trns = {uint8_t(t >> 8), uint8_t(t)};
+        } else if (h.ColorType == pcRGB) {
+            trns = {0, uint8_t(t), 0, uint8_t(t >> 8), 0, uint8_t(t >> 16)};
+        } else if (t < 256) {
+            trns.assign(t, 255);
+            trns.push_back(0);
+        }
+        if (!trns.empty()) WriteChunk(Stream, "tRNS", trns);
+    }
+
+    // The image data: zlib header, deflate data, Adler-32, all in one chunk.
+    TMemStream idat;
+    const uint8_t zlibHeader[2] = {0x78, 0xDA};
+    idat.Write(zlibHeader, 2);
+    TAdler32 adler;
+    {
+        TDeflateStream deflate(idat, TDeflateStream::dmCompress);
+        const int channels = h.Channels();
+        const size_t rowBytes = size_t(Bitmap.BytesPerLine());
+        const size_t bpp = size_t(std::max(1, h.BitDepth * channels / 8));
+        std::vector<uint8_t> raw(rowBytes), prior(rowBytes, 0), best(rowBytes + 1), trial(rowBytes);
+        for (int32_t y = 0; y < Bitmap.Height(); ++y) {
+            const uint8_t* src = Bitmap.ScanLine(y);
+            for (size_t x = 0; x < rowBytes; x += size_t(Bitmap.PixelSize())) {
+                if (h.ColorType == pcRGB) {
+                    // Green is taken from red and blue under intrapixel differencing.
+                    const uint8_t g = h.FilterMethod == pfmIntrapixel ? src[x + 1] : 0;
+                    raw[x] = uint8_t(src[x + 2] - g);
+                    raw[x + 1] = src[x + 1];
+                    raw[x + 2] = uint8_t(src[x] - g);
+                } else if (h.BitDepth == 16) {
+                    raw[x] = src[x + 1];
+                    raw[x + 1] = src[x];
+                } else {
+                    raw[x] = src[x];
+                }
+            }
+            int chosen = FilterMode >= 0 && FilterMode <= 4 ? int(FilterMode) : 0;
+            if (FilterMode < 0) {
+                int64_t bestCost = 0;
+                for (int f = 0; f <= 4; ++f) {
+                    FilterRow(f, raw.data(), prior.data(), rowBytes, bpp, trial.data());
+                    const int64_t cost = RowCost(FilterMode, trial.data(), rowBytes);
+                    if (f == 0 || cost < bestCost) {
+                        bestCost = cost;
+                        chosen = f;
+                    }
+                }
+            }
+            best[0] = uint8_t(chosen);
+            FilterRow(chosen, raw.data(), prior.data(), rowBytes, bpp, best.data() + 1);
+            adler.Add(best.data(), best.size());
+            deflate.Write(best.data(), int32_t(best.size()));
+            std::swap(raw, prior);
+        }
+        deflate.Flush();
+    }
+    uint8_t checksum[4];
+    StoreU32BE(checksum, adler.Value());
+    idat.Write(checksum, 4);
+    std::vector<uint8_t> body(size_t(idat.GetSize()));
+    idat.SetPosition(0);
+    idat.Read(body.data(), int32_t(body.size()));
+    WriteChunk(Stream, "IDAT", body);
+    WriteChunk(Stream, "IEND", nullptr, 0);
+    if (Mng) WriteChunk(Stream, "MEND", nullptr, 0);
+}
+
+} // namespace
+
 void TPNGLoader::SaveToStream(TBaseStream& Stream, const std::string& Ext, TLinearBitmap& Bitmap) {
-    (void)Stream;
-    (void)Ext;
-    (void)Bitmap;
-    throw ELinearBitmap(SUnsupportedPixelFormat);
+    if (!Bitmap.Present()) throw ELinearBitmap(SInvalidBitmapSize);
+    std::string ext = Ext;
+    for (char& c : ext) c = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+    const bool mng = ext == "MNG";
+    int32_t mode = FilterMode;
+    if (mode == -3) {
+        // Each mode once into memory; the smallest wins.
+        int64_t smallest = -1;
+        for (int32_t m = -2; m <= 4; ++m) {
+            TMemStream trial;
+            WriteImage(trial, mng, Bitmap, *this, m);
+            if (smallest < 0 || trial.GetSize() < smallest) {
+                smallest = trial.GetSize();
+                mode = m;
+            }
+        }
+    }
+    WriteImage(Stream, mng, Bitmap, *this, mode);
+    Stream.Flush();
 }
 
 TPNGLoader& PNGLoader() {
