@@ -52,7 +52,7 @@ uint32_t PassSize(uint32_t Size, int Step, int Start) {
 }
 
 uint32_t ReadU32BE(TBaseStream& Stream) {
-    uint8_t b[4];
+    uint8_t b[4] = {};
     Stream.Read(b, 4);
     return LoadU32BE(b);
 }
@@ -425,10 +425,12 @@ void TPNGLoader::LoadFromStream(TBaseStream& Stream, const std::string&, TLinear
             type = LoadU32BE(b);
         }
         pending = false;
+        // After the image data a file that ends inside a chunk ends the walk, keeping the picture.
+        if (!buffered.ExactTransfers() && buffered.BytesLeft() < int64_t(length) + 4) break;
         switch (type) {
         case ctIHDR: {
             if (length != TPNGImageHeader::Size) InvalidData();
-            uint8_t body[TPNGImageHeader::Size];
+            uint8_t body[TPNGImageHeader::Size] = {};
             crc.Read(body, int32_t(sizeof body));
             load.Header = TPNGImageHeader::Parse(std::span<const uint8_t, TPNGImageHeader::Size>(body));
             const THeaderCheck check = CheckPNGImageHeader(load.Header);
@@ -478,7 +480,7 @@ void TPNGLoader::LoadFromStream(TBaseStream& Stream, const std::string&, TLinear
             const uint32_t entries = std::min<uint32_t>(length / 3, 256);
             std::memset(target, 0, 768);
             for (uint32_t i = 0; i < entries; ++i) {
-                uint8_t rgb[3];
+                uint8_t rgb[3] = {};
                 crc.Read(rgb, 3);
                 target[i * 3] = rgb[2];
                 target[i * 3 + 1] = rgb[1];
@@ -499,7 +501,7 @@ void TPNGLoader::LoadFromStream(TBaseStream& Stream, const std::string&, TLinear
             break;
         }
         case ctTRNS: {
-            uint8_t values[256];
+            uint8_t values[256] = {};
             const uint32_t n = std::min<uint32_t>(length, 256);
             crc.Read(values, int32_t(n));
             const uint8_t colorType = load.Header.ColorType;

@@ -120,6 +120,11 @@ TEST(PNGLoader, ChunksAroundTheImage) {
         .Chunk("IDAT", Bytes(z.end() - 4, z.end()))
         .IEND();
     EXPECT_EQ(LoadError(trailer.Data), "loaded");
+    // After the image data, a file cut inside a chunk keeps the picture.
+    TPng cut;
+    picture(cut).Chunk("IDAT", z).Chunk("tEXt", Bytes(40, 'x'));
+    cut.Data.resize(cut.Data.size() - 20);
+    EXPECT_EQ(LoadError(cut.Data), "loaded");
     TPng badAdler;
     Bytes wrong = z;
     wrong.back() ^= 1;
