@@ -4,6 +4,7 @@
 #include "gif/GIFStrings.h"
 #include "host/Picture.h"
 #include "host/formats/Icon.h"
+#include "linear/PNGLoader.h"
 #include "picture/JPEGImage.h"
 #include "readers/FileFormatList.h"
 #include "readers/formats/PNGGraphic.h"
@@ -29,8 +30,9 @@ void InitializePictureFormats() {
     PictureRegistry(); // the platform's four entries come first
     TIcon::SetPngImageDecoder(DecodeIconPng);
 
-    // Linear-bitmap library loaders (pcx, png, mng) register here once they exist, then the JPEG
-    // wrapper, then the GIF unit (gif) and the HIPS loader (hip, hips).
+    // Linear-bitmap library loaders: png and mng (the reader library's png, registered later, wins
+    // png; mng stays here), then the JPEG wrapper, then the GIF unit (gif) and the HIPS loader.
+    linear::InitializePNGLoader();
     RegisterFileFormat("jpeg", "JPEG Image File", TJPEGImage::ClassInfo());
     RegisterFileFormat("jpg", "JPEG Image File", TJPEGImage::ClassInfo());
     RegisterFileFormat("gif", gif::sDescription, TGIFImage::ClassInfo());
@@ -45,6 +47,7 @@ void FinalizePictureFormats() {
     FinalizeFileFormatList();
     UnregisterGraphicClass(TGIFImage::ClassInfo());
     UnregisterGraphicClass(TJPEGImage::ClassInfo());
+    linear::FinalizePNGLoader();
     TIcon::SetPngImageDecoder(nullptr);
 }
 

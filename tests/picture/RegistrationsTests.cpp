@@ -3,6 +3,7 @@
 #include "host/Picture.h"
 #include "host/formats/Icon.h"
 #include "host/formats/Metafile.h"
+#include "linear/PNGLoader.h"
 #include "picture/JPEGImage.h"
 #include "picture/Registrations.h"
 #include "readers/formats/CUTGraphic.h"
@@ -27,6 +28,8 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                                                "emf:Enhanced Metafiles",
                                                "ico:Icons",
                                                "bmp:Bitmaps",
+                                               "png:Portable Network Graphics",
+                                               "mng:Multiple-image Network Graphics",
                                                "jpeg:JPEG Image File",
                                                "jpg:JPEG Image File",
                                                "gif:GIF Image",
@@ -76,6 +79,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("cut"), TCUTGraphic::ClassInfo());
     EXPECT_EQ(FindExt("Gif"), TGIFImage::ClassInfo());
     EXPECT_EQ(FindExt("png"), TPNGGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("MNG"), linear::TMNGGraphic::ClassInfo());
     EXPECT_EQ(FindExt("JPG"), TJPEGImage::ClassInfo());
     EXPECT_EQ(FindExt("jfif"), TJPEGImage::ClassInfo());
 
@@ -84,7 +88,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
         filter.substr(0, filter.find('|')),
         "All (*.png;*.cut;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;"
         "*.pcx;*.eps;*.fax;*.tif;*.tiff;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;"
-        "*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)");
+        "*.gif;*.jpg;*.jpeg;*.mng;*.png;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
     // Icons show their PNG-compressed 256 x 256 image, read by the reader library's PNG reader.
@@ -96,6 +100,16 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     ASSERT_EQ(withPng.Width(), 256);
     ASSERT_EQ(withPng.Height(), 256);
     EXPECT_EQ(test::Rgba(withPng), reference.Pixels);
+
+    // MNG files open through the picture object with their first image, a.mng and a.MNG alike.
+    for (const char* name : {"mng/plasma-three.mng", "mng/palette.mng"}) {
+        TPicture picture;
+        picture.LoadFromFile(test::DataPath(name));
+        ASSERT_NE(dynamic_cast<linear::TMNGGraphic*>(picture.Graphic()), nullptr);
+        std::string pam = test::DataPath(name);
+        pam.replace(pam.size() - 3, 3, "pam");
+        EXPECT_EQ(test::Rgba(*picture.Graphic()), test::ReadPam(pam).Pixels) << name;
+    }
 
     // At exit every class is withdrawn, the platform's own entries included, and icons pass their
     // PNG images over again.

@@ -1,0 +1,45 @@
+// Message texts of the linear-bitmap library, each defined once.
+#pragma once
+
+namespace ferronel::linear {
+
+// Streams.
+inline constexpr const char* SNoAccess =
+    "Either read, write or full access must be specified in call to CreateFile";
+inline constexpr const char* SErrorOpening = "Error opening \"%s\" - %s";
+inline constexpr const char* SErrorWriting = "Error writing to stream - %s";
+inline constexpr const char* SErrorReading = "Error reading from stream - %s";
+inline constexpr const char* SReadLess = "Read less than expected";
+inline constexpr const char* SWriteLess = "Wrote less than expected";
+inline constexpr const char* SIOError = "IO-error: %s";
+inline constexpr const char* SErrorMoving = "Error moving file pointer - %s";
+inline constexpr const char* SErrorTruncating = "Error truncating file \"%s\" - %s";
+inline constexpr const char* SErrorClosing = "Error closing \"%s\" - %s";
+inline constexpr const char* SErrorDeleting = "Error deleting \"%s\" - %s";
+inline constexpr const char* SErrorMovingStream = "Error moving stream pointer";
+inline constexpr const char* SSeekingNotSupported = "Seeking not supported";
+inline constexpr const char* SUnknownSeekOrigin = "Unknown seek origin";
+inline constexpr const char* SInvalidBufferSize = "Invalid buffer size";
+inline constexpr const char* SCannotRead = "Cannot read from stream";
+inline constexpr const char* SNotOpenForWrite = "Stream not open for write";
+inline constexpr const char* SCannotAssign = "Cannot assign %s to %s";
+inline constexpr const char* SNotImplemented = "%s.%s not implemented";
+
+// Inflate.
+inline constexpr const char* SCompressedDataError = "Error in compressed data";
+
+// Bitmap and loaders.
+inline constexpr const char* SUnsupportedPixelFormat = "Unsupported pixel format";
+inline constexpr const char* SInvalidBitmapSize = "Invalid bitmap size";
+inline constexpr const char* SUnsupportedFileFormat = "%s: Unsupported file format";
+
+// PNG and MNG.
+inline constexpr const char* SInvalidPNGHeader = "Invalid PNG header";
+inline constexpr const char* SInvalidPNGData = "Invalid PNG data";
+inline constexpr const char* SUnsupportedPNGData = "Unsupported PNG data";
+inline constexpr const char* SCRCError = "CRC error";
+inline constexpr const char* SAdler32Error = "Adler32 error";
+inline constexpr const char* SPNGDescription = "Portable Network Graphics";
+inline constexpr const char* SMNGDescription = "Multiple-image Network Graphics";
+
+} // namespace ferronel::linear

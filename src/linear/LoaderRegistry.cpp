@@ -1,0 +1,16 @@
+// The loader registry's start-up: made on first use, the library's loaders join it in their order.
+#include "linear/BitmapLoader.h"
+#include "linear/PNGLoader.h"
+
+namespace ferronel::linear {
+
+TBitmapLoaders& BitmapLoaders() {
+    static TBitmapLoaders loaders = [] {
+        TBitmapLoaders all;
+        all.RegisterLoader(PNGLoader());
+        return all;
+    }();
+    return loaders;
+}
+
+} // namespace ferronel::linear
