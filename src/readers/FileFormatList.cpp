@@ -9,6 +9,7 @@
 #include "readers/ReaderStrings.h"
 #include "readers/formats/AutodeskGraphic.h"
 #include "readers/formats/CUTGraphic.h"
+#include "readers/formats/PCDGraphic.h"
 #include "readers/formats/PCXGraphic.h"
 #include "readers/formats/PPMGraphic.h"
 #include "readers/formats/PSDGraphic.h"
@@ -171,6 +172,7 @@ void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
     l.AddFormat("pbm", "", "Portable bitmap images", Raster, false, TPPMGraphic::ClassInfo());
     l.AddFormat("cel", "Autodesk images", "", Raster, false, TAutodeskGraphic::ClassInfo());
     l.AddFormat("pic", "Autodesk images", "", Raster, false, TAutodeskGraphic::ClassInfo());
+    l.AddFormat("pcd", "Kodak Photo-CD images", "", Raster, false, TPCDGraphic::ClassInfo());
     l.AddFormat("cut", "Dr. Halo images", "", Raster, false, TCUTGraphic::ClassInfo());
     l.AddFormat("psp", "Paintshop Pro images", "", TFormatKinds{fkRaster, fkVector}, false,
                 TPSPGraphic::ClassInfo());
@@ -185,7 +187,7 @@ void FinalizeFileFormatList() {
     List()->RemoveFormat("", TPSDGraphic::ClassInfo());
     List()->RemoveFormat("", TTargaGraphic::ClassInfo());
     for (TGraphicClass c : {TSGIGraphic::ClassInfo(), TPCXGraphic::ClassInfo(), TAutodeskGraphic::ClassInfo(),
-                            TPPMGraphic::ClassInfo(), TCUTGraphic::ClassInfo(), TRLAGraphic::ClassInfo()})
+                            TPCDGraphic::ClassInfo(), TPPMGraphic::ClassInfo(), TCUTGraphic::ClassInfo(), TRLAGraphic::ClassInfo()})
         List()->RemoveFormat("", c);
     List()->RemoveFormat("rle", TBitmap::ClassInfo());
     List()->RemoveFormat("dib", TBitmap::ClassInfo());

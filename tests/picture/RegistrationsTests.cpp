@@ -6,6 +6,7 @@
 #include "picture/JPEGImage.h"
 #include "picture/Registrations.h"
 #include "readers/formats/CUTGraphic.h"
+#include "readers/formats/PCDGraphic.h"
 #include "readers/formats/PCXGraphic.h"
 #include "readers/formats/PNGGraphic.h"
 #include "readers/formats/PSDGraphic.h"
@@ -61,6 +62,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                                                "pbm:Portable bitmap images",
                                                "cel:Autodesk images",
                                                "pic:Autodesk images",
+                                               "pcd:Kodak Photo-CD images",
                                                "cut:Dr. Halo images",
                                                "psp:Paintshop Pro images",
                                                "png:Portable network graphic images"}));
@@ -73,6 +75,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("cut"), TCUTGraphic::ClassInfo());
     EXPECT_EQ(FindExt("PDD"), TPSDGraphic::ClassInfo());
     EXPECT_EQ(FindExt("psp"), TPSPGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("PCD"), TPCDGraphic::ClassInfo());
     EXPECT_EQ(FindExt("Gif"), TGIFImage::ClassInfo());
     EXPECT_EQ(FindExt("png"), TPNGGraphic::ClassInfo());
     EXPECT_EQ(FindExt("JPG"), TJPEGImage::ClassInfo());
@@ -81,7 +84,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
     EXPECT_EQ(
         filter.substr(0, filter.find('|')),
-        "All (*.png;*.psp;*.cut;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;"
+        "All (*.png;*.psp;*.cut;*.pcd;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;"
         "*.pcx;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;"
         "*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
