@@ -255,16 +255,6 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
         break;
     }
     SetPixelFormat(cm.PixelFormatFor(true));
-    SetSize(CheckedCast<int32_t>(p.Width), CheckedCast<int32_t>(p.Height));
-    if (plan.Scheme == csIndexed)
-        ReadPalette(Stream);
-    else if (plan.Scheme == csGray)
-        SetPalette(cm.MakeGrayPalette(p.Flags.Contains(ifMinIsWhite)));
-    if (p.Width == 0 || p.Height == 0) {
-        EndProgress();
-        return;
-    }
-
     // Where each channel's rows start, and for PackBits each row's packed length. Every byte the
     // image claims must be in the file.
     const uint64_t fileSize = uint64_t(Stream.Size());
@@ -297,6 +287,16 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
         if (CheckedAdd(FSections.ImageDataOffset, CheckedMul(plane, channels)) > fileSize)
             ReaderErrorFmt(gesInvalidImage, {PSDLabel});
         for (size_t c = 0; c < plan.Used; ++c) next[c] = FSections.ImageDataOffset + c * plane;
+    }
+    // Only now, with the data known to be there, the picture's pixels.
+    SetSize(CheckedCast<int32_t>(p.Width), CheckedCast<int32_t>(p.Height));
+    if (plan.Scheme == csIndexed)
+        ReadPalette(Stream);
+    else if (plan.Scheme == csGray)
+        SetPalette(cm.MakeGrayPalette(p.Flags.Contains(ifMinIsWhite)));
+    if (p.Width == 0 || p.Height == 0) {
+        EndProgress();
+        return;
     }
     EndProgress();
     StartProgress(gesTransfering);

@@ -228,6 +228,17 @@ bool TPSPGraphic::ReadLayers(std::span<const uint8_t> Block) {
         const uint64_t minimal = p.BitsPerSample == 4 ? p.Width / 2 + 1 : tight;
         const bool rgb = p.ColorScheme == csRGB;
         const bool alpha = rgb && channelCount > 3;
+        TColorManager& cm = ColorManager();
+        if (alpha) {
+            cm.SetSourceColorScheme(csRGBA);
+            cm.SetSourceSamplesPerPixel(4);
+            cm.SetTargetColorScheme(csBGRA);
+            cm.SetTargetSamplesPerPixel(4);
+            SetPixelFormat(cm.PixelFormatFor(true));
+            SetAlphaFormat(afDefined);
+        }
+        // The pixels once there is a layer to fill them, and before the channels, which are as large.
+        SetSize(int32_t(p.Width), int32_t(p.Height));
         // Planes: composite (or index), red, green, blue, transparency mask.
         std::vector<uint8_t> planes[5];
         uint64_t strides[5] = {};
@@ -282,15 +293,6 @@ bool TPSPGraphic::ReadLayers(std::span<const uint8_t> Block) {
         EndProgress();
 
         // Channels the layer does not have stay 0, except opacity, which stays full.
-        TColorManager& cm = ColorManager();
-        if (alpha) {
-            cm.SetSourceColorScheme(csRGBA);
-            cm.SetSourceSamplesPerPixel(4);
-            cm.SetTargetColorScheme(csBGRA);
-            cm.SetTargetSamplesPerPixel(4);
-            SetPixelFormat(cm.PixelFormatFor(true));
-            SetAlphaFormat(afDefined);
-        }
         const size_t first = rgb ? 1 : 0, last = alpha ? 4 : rgb ? 3 : 0;
         for (size_t i = first; i <= last; ++i) {
             if (!planes[i].empty()) continue;
@@ -334,7 +336,6 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
     cm.SetSourceColorScheme(p.ColorScheme);
     cm.SetTargetColorScheme(p.ColorScheme == csRGB ? csBGR : p.ColorScheme);
     SetPixelFormat(cm.PixelFormatFor(true));
-    SetSize(CheckedCast<int32_t>(p.Width), CheckedCast<int32_t>(p.Height));
     // Grey images without a colour block still show grey.
     if (p.ColorScheme == csGray) SetPalette(cm.MakeGrayPalette(false));
     EndProgress();

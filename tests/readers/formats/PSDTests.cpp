@@ -236,9 +236,12 @@ struct TPSDConformance {
     static constexpr const char* Extension = ".psd";
     static constexpr size_t HeaderSize = 26;
     static constexpr uint32_t MaxSide = 0x7FFFFFFF;
+    // Small pictures come whole (PackBits rows of no bytes); huge ones cannot, and are refused for
+    // the data they lack before their pixels are thought of.
     static std::vector<uint8_t> WithSize(uint32_t Width, uint32_t Height) {
-        Bytes f = Document(3, 8, Width, Height, 3);
-        f.resize(f.size() + 27, 0x40);
+        const bool whole = uint64_t(Width) * Height <= 1u << 20;
+        Bytes f = Document(3, 8, Width, Height, 3, whole ? 1 : 0);
+        f.resize(f.size() + (whole ? size_t(Height) * 3 * 2 : 27), 0);
         return f;
     }
     static int ComparedBits(const std::string&) { return 8; }
