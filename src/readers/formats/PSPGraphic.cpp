@@ -243,10 +243,13 @@ bool TPSPGraphic::ReadLayers(std::span<const uint8_t> Block) {
         std::vector<uint8_t> planes[5];
         uint64_t strides[5] = {};
         StartProgress(gesLoadingData);
-        for (uint16_t c = 0; c < channelCount; ++c) {
+        for (uint16_t c = 0; c < channelCount;) {
             TPSPBlockHeader channelHeader;
             if (!TPSPBlockHeader::Parse(layer, v3, channelHeader)) break;
             TByteReader channel = layer.Sub(channelHeader.Length);
+            // Sub-blocks of other kinds among the channels are passed over.
+            if (channelHeader.Id != pbChannel) continue;
+            ++c;
             uint32_t chunk = 0;
             if (!v3) {
                 chunk = channel.U32LE();

@@ -115,9 +115,10 @@ TEST(PSPReader, AFourthChannelGivesOpacityAndMissingColoursStayBlack) {
     EXPECT_EQ(g->PixelFormat(), pf32bit);
     EXPECT_EQ(g->AlphaFormat(), afDefined);
     EXPECT_EQ(RowBytes(*g, 0, 4), (Bytes{30, 0, 10, 77}));
-    // Three colours and no mask: opaque 24 bits.
-    const auto three =
-        Load(File(1, 1, 24, 0, Block(3, Layer(1, {Channel({10}, 1, 1), Channel({30}, 1, 3)}))));
+    // Three colours and no mask: opaque 24 bits. A sub-block of another kind among the channels
+    // is passed over and not counted.
+    const auto three = Load(File(
+        1, 1, 24, 0, Block(3, Layer(1, {Channel({10}, 1, 1), Block(9, {1, 2, 3}), Channel({30}, 1, 3)}))));
     EXPECT_EQ(three->PixelFormat(), pf24bit);
     EXPECT_EQ(RowBytes(*three, 0, 3), (Bytes{30, 0, 10}));
 }
