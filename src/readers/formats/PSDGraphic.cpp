@@ -166,7 +166,8 @@ THeaderCheck TPSDGraphic::ReadHeader(TStream& Stream) {
 
     // The three length-prefixed sections, each of which must lie inside the file.
     const uint64_t size = uint64_t(Stream.Size());
-    uint64_t at = uint64_t(Stream.Position());
+    const uint64_t sectionsStart = uint64_t(Stream.Position());
+    uint64_t at = sectionsStart;
     uint32_t lengths[3] = {};
     FSections.Fit = true;
     for (uint32_t& length : lengths) {
@@ -178,11 +179,14 @@ THeaderCheck TPSDGraphic::ReadHeader(TStream& Stream) {
         Stream.SetPosition(int64_t(at));
         Stream.ReadBuffer(bytes, 4);
         length = LoadU32BE(bytes);
-        if (&length == &lengths[0]) FSections.ColorDataOffset = at + 4;
         at = CheckedAdd(at, 4, length);
-        if (at > size) FSections.Fit = false;
-        if (!FSections.Fit) break;
+        if (at > size) {
+            FSections.Fit = false;
+            break;
+        }
     }
+    // The colour data follows its length, just after the header.
+    FSections.ColorDataOffset = sectionsStart + 4;
     if (FSections.Fit && CheckedAdd(at, 2) <= size) {
         uint8_t bytes[2];
         Stream.SetPosition(int64_t(at));
