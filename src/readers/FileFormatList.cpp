@@ -10,8 +10,11 @@
 #include "readers/formats/AutodeskGraphic.h"
 #include "readers/formats/CUTGraphic.h"
 #include "readers/formats/EPSGraphic.h"
+#include "readers/formats/PCDGraphic.h"
 #include "readers/formats/PCXGraphic.h"
 #include "readers/formats/PPMGraphic.h"
+#include "readers/formats/PSDGraphic.h"
+#include "readers/formats/PSPGraphic.h"
 #include "readers/formats/RLAGraphic.h"
 #include "readers/formats/SGIGraphic.h"
 #include "readers/formats/PNGGraphic.h"
@@ -169,13 +172,18 @@ void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
     l.AddFormat("rgba", "", "SGI true color images with alpha", Raster, false, TSGIGraphic::ClassInfo());
     l.AddFormat("rgb", "", "SGI true color images", Raster, false, TSGIGraphic::ClassInfo());
     l.AddFormat("bw", "", "SGI black/white images", Raster, false, TSGIGraphic::ClassInfo());
+    l.AddFormat("psd", "Photoshop images", "", TFormatKinds{fkLayered, fkRaster}, false, TPSDGraphic::ClassInfo());
+    l.AddFormat("pdd", "", "", TFormatKinds{fkLayered, fkRaster}, false, TPSDGraphic::ClassInfo());
     l.AddFormat("ppm", "Portable map images", "Portable pixel map images", Raster, false,
                 TPPMGraphic::ClassInfo());
     l.AddFormat("pgm", "", "Portable gray map images", Raster, false, TPPMGraphic::ClassInfo());
     l.AddFormat("pbm", "", "Portable bitmap images", Raster, false, TPPMGraphic::ClassInfo());
     l.AddFormat("cel", "Autodesk images", "", Raster, false, TAutodeskGraphic::ClassInfo());
     l.AddFormat("pic", "Autodesk images", "", Raster, false, TAutodeskGraphic::ClassInfo());
+    l.AddFormat("pcd", "Kodak Photo-CD images", "", Raster, false, TPCDGraphic::ClassInfo());
     l.AddFormat("cut", "Dr. Halo images", "", Raster, false, TCUTGraphic::ClassInfo());
+    l.AddFormat("psp", "Paintshop Pro images", "", TFormatKinds{fkRaster, fkVector}, false,
+                TPSPGraphic::ClassInfo());
     // Each reader adds its rows here, in the order of the library's table.
     l.AddFormat("png", "Portable network graphic images", "", Raster, false, TPNGGraphic::ClassInfo());
 }
@@ -183,10 +191,12 @@ void InitializeFileFormatList(TGraphicClass JPEGImageClass) {
 void FinalizeFileFormatList() {
     if (!List()) return;
     // The readers' classes go first, in the library's shutdown order.
+    List()->RemoveFormat("", TPSPGraphic::ClassInfo());
+    List()->RemoveFormat("", TPSDGraphic::ClassInfo());
     List()->RemoveFormat("", TTargaGraphic::ClassInfo());
     List()->RemoveFormat("", TTIFFGraphic::ClassInfo());
     for (TGraphicClass c : {TSGIGraphic::ClassInfo(), TPCXGraphic::ClassInfo(), TAutodeskGraphic::ClassInfo(),
-                            TPPMGraphic::ClassInfo(), TCUTGraphic::ClassInfo(), TRLAGraphic::ClassInfo()})
+                            TPCDGraphic::ClassInfo(), TPPMGraphic::ClassInfo(), TCUTGraphic::ClassInfo(), TRLAGraphic::ClassInfo()})
         List()->RemoveFormat("", c);
     List()->RemoveFormat("rle", TBitmap::ClassInfo());
     List()->RemoveFormat("dib", TBitmap::ClassInfo());

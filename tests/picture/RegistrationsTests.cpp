@@ -8,8 +8,11 @@
 #include "picture/Registrations.h"
 #include "readers/formats/CUTGraphic.h"
 #include "readers/formats/EPSGraphic.h"
+#include "readers/formats/PCDGraphic.h"
 #include "readers/formats/PCXGraphic.h"
 #include "readers/formats/PNGGraphic.h"
+#include "readers/formats/PSDGraphic.h"
+#include "readers/formats/PSPGraphic.h"
 #include "readers/formats/TIFFGraphic.h"
 #include "readers/formats/TargaGraphic.h"
 #include "support/ReaderConformance.h"
@@ -61,12 +64,16 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                                                "rgba:SGI true color images with alpha",
                                                "rgb:SGI true color images",
                                                "bw:SGI black/white images",
+                                               "psd:Photoshop images",
+                                               "pdd:Photoshop images",
                                                "ppm:Portable pixel map images",
                                                "pgm:Portable gray map images",
                                                "pbm:Portable bitmap images",
                                                "cel:Autodesk images",
                                                "pic:Autodesk images",
+                                               "pcd:Kodak Photo-CD images",
                                                "cut:Dr. Halo images",
+                                               "psp:Paintshop Pro images",
                                                "png:Portable network graphic images"}));
     EXPECT_EQ(FindExt("RLE"), TBitmap::ClassInfo());
     EXPECT_EQ(FindExt("dib"), TBitmap::ClassInfo());
@@ -77,6 +84,9 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("eps"), TEPSGraphic::ClassInfo());
     EXPECT_EQ(FindExt("Scr"), TPCXGraphic::ClassInfo());
     EXPECT_EQ(FindExt("cut"), TCUTGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("PDD"), TPSDGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("psp"), TPSPGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("PCD"), TPCDGraphic::ClassInfo());
     EXPECT_EQ(FindExt("Gif"), TGIFImage::ClassInfo());
     EXPECT_EQ(FindExt("png"), TPNGGraphic::ClassInfo());
     EXPECT_EQ(FindExt("MNG"), linear::TMNGGraphic::ClassInfo());
@@ -86,7 +96,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
     EXPECT_EQ(
         filter.substr(0, filter.find('|')),
-        "All (*.png;*.cut;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;"
+        "All (*.png;*.psp;*.cut;*.pcd;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;"
         "*.pcx;*.eps;*.fax;*.tif;*.tiff;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;"
         "*.gif;*.jpg;*.jpeg;*.mng;*.png;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
