@@ -5,6 +5,7 @@
 #include "linear/PNGLoader.h"
 #include "readers/formats/PNGGraphic.h"
 #include "support/Deflate.h"
+#include "support/PngBuilder.h"
 #include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
@@ -17,37 +18,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A PNG (or MNG) file built chunk by chunk, each with its CRC.
-struct TPng {
-    Bytes Data{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    TPng& Mng() {
-        Data[0] = 0x8A;
-        Data[1] = 'M';
-        return *this;
-    }
-    TPng& Chunk(const char* Type, const Bytes& Body, int CrcDelta = 0) {
-        uint8_t word[4];
-        StoreU32BE(word, uint32_t(Body.size()));
-        Data.insert(Data.end(), word, word + 4);
-        const size_t start = Data.size();
-        Data.insert(Data.end(), Type, Type + 4);
-        Data.insert(Data.end(), Body.begin(), Body.end());
-        StoreU32BE(word,
-                   uint32_t(crc32(0, Data.data() + start, uInt(Data.size() - start)) + uint32_t(CrcDelta)));
-        Data.insert(Data.end(), word, word + 4);
-        return *this;
-    }
-    TPng& IHDR(uint32_t W, uint32_t H, uint8_t Depth, uint8_t Type, uint8_t Interlace = 0) {
-        Bytes b(13);
-        StoreU32BE(b.data(), W);
-        StoreU32BE(b.data() + 4, H);
-        b[8] = Depth;
-        b[9] = Type;
-        b[12] = Interlace;
-        return Chunk("IHDR", b);
-    }
-    TPng& IEND() { return Chunk("IEND", {}); }
-};
+using test::TPng;
 
 void Load(const Bytes& File, TLinearBitmap& Bitmap, TPNGLoader& Loader) {
     TMemStream stream;
