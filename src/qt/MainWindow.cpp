@@ -3,6 +3,7 @@
 #include "host/Exceptions.h"
 #include "host/Thread.h"
 #include "qt/SettingsRegistry.h"
+#include "readers/decoders/TIFFJPEGDecoder.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -60,6 +61,17 @@ TMainWindow::TMainWindow() : FForm(std::make_unique<app::TForm1>(*this)) {
     form.ProgramPath = app::ComputeProgramPath(QCoreApplication::applicationFilePath().toStdString());
     form.CreateRegistry = [] { return std::make_unique<TSettingsRegistry>(RegistryFileName()); };
     BuildMenuBar();
+    // The reader library reports damaged JPEG strips without failing the picture; the rows that
+    // decoded are shown and the user is told once. Queued, so the box opens after the load, and
+    // from whichever thread decoded.
+    TTIFFJPEGDecoder::SetWarningHandler([this](const std::string& Caption, const std::string& Text) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, caption = QString::fromStdString(Caption), text = QString::fromStdString(Text)] {
+                ShowWarning(caption, text);
+            },
+            Qt::QueuedConnection);
+    });
 
     // The form's client size, centred on the desktop.
     resize(form.Window.ClientWidth, form.Window.ClientHeight + menuBar()->sizeHint().height());
@@ -85,6 +97,7 @@ TMainWindow::TMainWindow() : FForm(std::make_unique<app::TForm1>(*this)) {
 }
 
 TMainWindow::~TMainWindow() {
+    TTIFFJPEGDecoder::SetWarningHandler(nullptr);
     qApp->removeEventFilter(this);
     // The picture (and its painters) goes with the form; their last paints run while they are
     // stopped, so nothing needs the event loop afterwards.
@@ -151,6 +164,13 @@ void TMainWindow::ShowError(const QString& Text) {
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
     FErrorBox = box;
+}
+
+void TMainWindow::ShowWarning(const QString& Caption, const QString& Text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, Caption, Text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    FWarningBox = box;
 }
 
 void TMainWindow::Sync() {

@@ -34,6 +34,8 @@ public:
     TAssociationPanel& AssociationPanel() { return *FAssociations; }
     // The error box shown last, while it is open.
     QMessageBox* ErrorBox() const { return FErrorBox; }
+    // The warning box a reader's non-fatal problem opened last (a cut JPEG strip in a TIFF file).
+    QMessageBox* WarningBox() const { return FWarningBox; }
 
     bool ExecuteOpenDialog(app::TOpenPictureDialog& Dialog) override;
     void CloseWindow() override;
@@ -53,6 +55,7 @@ private:
     // Runs a handler; an error that leaves it goes to the error box. Then the view follows the models.
     void Run(const std::function<void()>& Handler);
     void ShowError(const QString& Text);
+    void ShowWarning(const QString& Caption, const QString& Text);
     void Sync();
     void BuildMenuBar();
     // The window's bounds and state into the form's model, and the model's back onto the window.
@@ -67,6 +70,7 @@ private:
     bool FApplying = false;
     std::map<const app::TMenuItem*, QAction*> FActions;
     QPointer<QMessageBox> FErrorBox;
+    QPointer<QMessageBox> FWarningBox;
     bool FPainted = false;
 };
 

@@ -1,4 +1,5 @@
 #include "host/Bitmap.h"
+#include "host/ByteReader.h"
 #include "picture/Registrations.h"
 #include "qt/MainWindow.h"
 #include "qt/MetafilePlayer.h"
@@ -13,6 +14,8 @@
 #include <QWheelEvent>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +127,32 @@ TEST_F(ViewerWindow, ErrorsAreShownAndTheViewerGoesOn) {
     ASSERT_NE(window->ErrorBox(), nullptr);
     EXPECT_EQ(window->ErrorBox()->text().toStdString(), "Stream read error");
     EXPECT_EQ(window->Form().Image1.Picture.Width(), 10);
+}
+
+TEST_F(ViewerWindow, ACutJPEGStripInATIFFShowsWhatDecodedWithOneWarning) {
+    std::ifstream in(test::DataPath("tif/cp-jpeg.tif"), std::ios::binary);
+    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(file.size(), 8u);
+    ASSERT_EQ(file[0], 'I'); // little-endian; its strip byte counts are two shorts in the entry
+    const uint32_t ifd = LoadU32LE(&file[4]);
+    bool cut = false;
+    for (uint32_t i = 0, n = LoadU16LE(&file[ifd]); i < n; ++i) {
+        uint8_t* e = &file[ifd + 2 + 12 * i];
+        if (LoadU16LE(e) != 279 || LoadU16LE(e + 2) != 3) continue;
+        StoreU16LE(e + 8, 100);
+        StoreU16LE(e + 10, 100);
+        cut = true;
+    }
+    ASSERT_TRUE(cut);
+    dir.Write("cut.tif", file);
+    Start({dir.Path("cut.tif")});
+    QApplication::processEvents();
+    EXPECT_EQ(window->ErrorBox(), nullptr);
+    ASSERT_NE(window->WarningBox(), nullptr);
+    EXPECT_EQ(window->WarningBox()->windowTitle().toStdString(), "Warning");
+    EXPECT_FALSE(window->WarningBox()->text().isEmpty());
+    EXPECT_GT(window->Form().ViewState.ImageWidth, 0);
+    window->WarningBox()->close();
 }
 
 TEST_F(ViewerWindow, ShowsMetafilesAtTheDisplayedSize) {
