@@ -6,7 +6,8 @@
 //         21  the palette when flagged, then the pixel bytes: all the rest of the file
 //
 // The pixels are handed out in a buffer of exactly the bytes the file holds, so reading past them
-// shows in a sanitizer build. LyingPluginFrees() counts LibFreeImage calls.
+// shows in a sanitizer build. LyingPluginFrees() counts LibFreeImage calls. Saving writes nothing
+// and answers the number that the file's name starts with.
 #include "plugins/PluginExports.h"
 
 #include <cstdio>
@@ -74,4 +75,10 @@ int LibFreeImage(TImageContainer* Image) {
     return 0;
 }
 
+int LibSaveImage(char* FileName, char*, TImageContainer*) {
+    const char* name = std::strrchr(FileName, '/');
+    return std::atoi(name ? name + 1 : FileName);
+}
+
 char* LibGetLoadFilter() { return Filter; }
+char* LibGetSaveFilter() { return Filter; }

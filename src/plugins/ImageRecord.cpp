@@ -87,7 +87,13 @@ void ConvertImageContainer(const TImageContainer& Image, TLinearBitmap& Bitmap) 
     if (Image.BytesPerLine < 0 || (Image.BytesPerLine > 0 && Image.BytesPerLine < rowBytes))
         throw ELinearBitmap(SErrorInBitmapData);
     const int64_t stride = Image.BytesPerLine > 0 ? Image.BytesPerLine : rowBytes;
-    // The source is as large as the picture it describes, so it answers to the same limit.
+    // The picture first, so that one past the limit is refused with the system's own message; the
+    // source is as large as the picture it describes, so it answers to the same limit.
+    CheckPixelBufferSize(Image.Width, Image.Height,
+                         pixelFormat == linear::lpf8bit        ? 8
+                         : pixelFormat == linear::lpf16bitGrey ? 16
+                         : pixelFormat == linear::lpf24bit     ? 24
+                                                               : 32);
     if (CheckedMul(uint64_t(stride), uint64_t(Image.Height), uint64_t(planesRead)) > PixelBufferLimit())
         throw ELinearBitmap(SErrorInBitmapData);
 
