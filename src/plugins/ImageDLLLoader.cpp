@@ -169,15 +169,20 @@ void TImageDLLLoader::TryLoad(const std::string& Folder, const std::string& Name
     FPlugins.push_back(std::move(entry));
 }
 
+const TPluginEntry* TImageDLLLoader::FindEntry(const std::string& Ext, bool Save) const {
+    for (const TPluginEntry& entry : FPlugins)
+        if (Save ? entry.SaveFunction && Lists(entry.SaveFilter, Ext)
+                 : entry.LoadFunction && Lists(entry.LoadFilter, Ext))
+            return &entry;
+    throw ELinearBitmap(SNoPluginForType);
+}
+
 std::string TImageDLLLoader::GetLoadFilter() { return JoinFilters(FPlugins, false); }
 std::string TImageDLLLoader::GetSaveFilter() { return JoinFilters(FPlugins, true); }
 
 void TImageDLLLoader::LoadFromFile(const std::string& FileName, const std::string& Ext,
                                    linear::TLinearBitmap& Bitmap) {
-    const auto entry = std::find_if(FPlugins.begin(), FPlugins.end(), [&](const TPluginEntry& e) {
-        return e.LoadFunction && Lists(e.LoadFilter, Ext);
-    });
-    if (entry == FPlugins.end()) throw ELinearBitmap(SNoPluginForType);
+    const TPluginEntry* entry = FindEntry(Ext, false);
 
     // Cleared, so that a library that leaves a field unset is not read with stale memory.
     TImageContainer image{};
@@ -198,10 +203,7 @@ void TImageDLLLoader::LoadFromFile(const std::string& FileName, const std::strin
 
 void TImageDLLLoader::SaveToFile(const std::string& FileName, const std::string& Ext,
                                  linear::TLinearBitmap& Bitmap) {
-    const auto entry = std::find_if(FPlugins.begin(), FPlugins.end(), [&](const TPluginEntry& e) {
-        return e.SaveFunction && Lists(e.SaveFilter, Ext);
-    });
-    if (entry == FPlugins.end()) throw ELinearBitmap(SNoPluginForType);
+    const TPluginEntry* entry = FindEntry(Ext, true);
 
     TImageContainer image{};
     switch (Bitmap.PixelFormat()) {

@@ -62,6 +62,8 @@ public:
 
 private:
     void TryLoad(const std::string& Folder, const std::string& Name);
+    // The first library that reads (or writes) Ext; none raises "Unsupported file format".
+    const TPluginEntry* FindEntry(const std::string& Ext, bool Save) const;
     void Skip(const std::string& Name, std::string Reason) { FSkipped.push_back({Name, std::move(Reason)}); }
 
     std::vector<TPluginEntry> FPlugins;
