@@ -114,14 +114,15 @@ std::vector<std::string> LoadFilterExtensions(const std::string& Filter) {
 bool TImageDLLLoader::LoadPlugins(const std::string& Folder) {
     FSkipped.clear();
     std::string folder = Folder;
-    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+    // An empty folder is the current one; a bare file name would send dlopen down the library path.
+    if (folder.empty()) folder = "./";
+    if (folder.back() != '/' && folder.back() != '\\') folder += '/';
 
     // Name order, so that the library that serves a shared extension does not depend on the
     // file system.
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec), end;
-         !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.size() > 3 && name.ends_with(".so") && !it->is_directory(ec)) names.push_back(name);
     }
