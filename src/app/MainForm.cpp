@@ -1,8 +1,10 @@
 #include "app/MainForm.h"
 
 #include "host/Graphic.h"
+#include "plugins/ImageDLLLoader.h"
 
 #include <algorithm>
+#include <iostream>
 
 namespace ferronel::app {
 
@@ -11,7 +13,7 @@ std::string ComputeProgramPath(const std::string& Argument0) {
     return slash == std::string::npos ? std::string() : Argument0.substr(0, slash + 1);
 }
 
-TForm1::TForm1(IWindowSystem& WindowSystem) : FWindowSystem(WindowSystem) {
+TForm1::TForm1(IWindowSystem& WindowSystem) : PluginReport(&std::cerr), FWindowSystem(WindowSystem) {
     Window.Caption = MainCaption;
     Window.Left = 228;
     Window.Top = 125;
@@ -122,10 +124,20 @@ void TForm1::BuildMenu() {
 }
 
 void TForm1::FormCreate(const std::vector<std::string>& Arguments) {
-    // Plug-ins would load here and add their own filter entries in front; without a plug-in loader
-    // there are none. The all-formats entry becomes the native one.
+    // Plug-ins register their extensions after every built-in format, so they serve what they
+    // name. A library that cannot be used is left out and named; the viewer starts without it.
+    plugins::TImageDLLLoader& loader = plugins::PluginLoader();
+    const std::string folder = PluginFolder.empty() ? ProgramPath + "plugins/" : PluginFolder;
+    loader.LoadPlugins(folder);
+    if (PluginReport)
+        for (const plugins::TSkippedPlugin& skipped : loader.Skipped())
+            *PluginReport << "ferronel: plug-in " << folder << (folder.ends_with('/') ? "" : "/")
+                          << skipped.FileName << " left out: " << skipped.Reason << "\n";
+    // The all-formats entry becomes the native one; the plug-ins' entries go in front of it.
     OpenPictureDialog1.Filter = "Native formats" + OpenPictureDialog1.Filter.substr(
                                                        std::min<size_t>(3, OpenPictureDialog1.Filter.size()));
+    const std::string pluginFilter = loader.GetLoadFilter();
+    if (!pluginFilter.empty()) OpenPictureDialog1.Filter = pluginFilter + "|" + OpenPictureDialog1.Filter;
     ViewState.ZoomPercent = 100;
     if (!Arguments.empty()) {
         ApplyPathAndLoad(Arguments[0]);

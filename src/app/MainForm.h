@@ -8,6 +8,7 @@
 #include "app/DesktopAssociations.h"
 #include "app/FileListBox.h"
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,10 @@ public:
     TRegistryFactory CreateRegistry;
     // Where the desktop's associations go; read from the environment when empty.
     TXdgFolders XdgFolders;
+    // The image plug-ins' folder; empty means "plugins/" in ProgramPath.
+    std::string PluginFolder;
+    // Where FormCreate names the plug-in files it left out, and why (standard error; none: quiet).
+    std::ostream* PluginReport;
 
     // The menu items the handlers use.
     TMenuItem *Open1, *Saveas1, *Close1, *Exit1;

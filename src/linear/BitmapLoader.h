@@ -31,6 +31,8 @@ public:
 class TBitmapLoaders {
 public:
     void RegisterLoader(TBitmapLoader& Loader) { FLoaders.push_back(&Loader); }
+    // For a loader that must be asked before all others (the plug-in loader).
+    void RegisterLoaderFirst(TBitmapLoader& Loader) { FLoaders.insert(FLoaders.begin(), &Loader); }
     void UnregisterLoader(TBitmapLoader& Loader);
     // The first registered loader that accepts Ext; none raises EUnsupportedFileFormat.
     TBitmapLoader& FindLoader(const std::string& Ext) const;
