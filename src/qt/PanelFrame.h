@@ -53,9 +53,12 @@ class TDoubleBufferedPanel : public TPanelFrame {
     Q_OBJECT
 public:
     explicit TDoubleBufferedPanel(QWidget* Parent = nullptr);
-    // The off-screen picture of the inside, as large as ClientRect; drawing on it shows at the next
-    // paint.
-    QImage& Canvas() { return FBuffer; }
+    // The off-screen picture of the inside, as large as ClientRect (also before a hidden panel gets
+    // its resize event); drawing on it shows at the next paint.
+    QImage& Canvas() {
+        ResizeBuffer();
+        return FBuffer;
+    }
 
 protected:
     void paintEvent(QPaintEvent* Event) override;

@@ -76,12 +76,17 @@ Bytes Save(TICOLoader& Loader, TLinearBitmap& Bitmap, const std::string& Ext) {
     return bytes;
 }
 
-std::string LoadError(const Bytes& File) {
+// The first image, as a loader without a dialog gives it.
+void LoadFirst(const Bytes& File, TLinearBitmap& Bitmap) {
     TICOLoader loader;
     loader.NoSelection = true;
+    Load(loader, File, Bitmap);
+}
+
+std::string LoadError(const Bytes& File) {
     TLinearBitmap bitmap;
     try {
-        Load(loader, File, bitmap);
+        LoadFirst(File, bitmap);
     } catch (const Exception& e) {
         return e.what();
     }
@@ -197,10 +202,8 @@ TEST(ICOLoader, TheDialogChoosesTheImageAndTheTransparentColour) {
 TEST(ICOLoader, AFourBitImageWhosePaletteLacksTheColourGetsItAsEntry255) {
     Bytes image = Image(8, 2, 4, 16, 0x12);
     image[image.size() - 8] = 0x80; // mask of the bottom row: its first pixel is transparent
-    TICOLoader loader;
-    loader.NoSelection = true;
     TLinearBitmap bitmap;
-    Load(loader, IconFile(ikIcon, {{8, 2, 0, 0, image}}), bitmap);
+    LoadFirst(IconFile(ikIcon, {{8, 2, 0, 0, image}}), bitmap);
     ASSERT_EQ(bitmap.PixelFormat(), lpf8bit);
     EXPECT_EQ(bitmap.ScanLine(1)[0], 255);
     EXPECT_EQ(PixelColor(bitmap, 0, 1), Fuchsia);
@@ -209,18 +212,15 @@ TEST(ICOLoader, AFourBitImageWhosePaletteLacksTheColourGetsItAsEntry255) {
     EXPECT_EQ(PixelColor(bitmap, 0, 0), RGBColor(1, 2, 3));
 
     // An 8-bit image whose palette lacks it becomes true colour.
-    Load(loader, IconFile(ikIcon, {{4, 1, 0, 0, Image(4, 1, 8, 256, 7)}}), bitmap);
+    LoadFirst(IconFile(ikIcon, {{4, 1, 0, 0, Image(4, 1, 8, 256, 7)}}), bitmap);
     EXPECT_EQ(bitmap.PixelFormat(), lpf24bit);
     EXPECT_EQ(PixelColor(bitmap, 3, 0), RGBColor(7, 14, 21));
 }
 
 TEST(ICOLoader, ThePaletteHoldsTheColoursTheHeaderSaysAreUsed) {
     // Two entries stored where sixteen could be: the rows follow the second.
-    Bytes image = Image(2, 1, 4, 2, 0x10, 2);
-    TICOLoader loader;
-    loader.NoSelection = true;
     TLinearBitmap bitmap;
-    Load(loader, IconFile(ikIcon, {{2, 1, 0, 0, image}}), bitmap);
+    LoadFirst(IconFile(ikIcon, {{2, 1, 0, 0, Image(2, 1, 4, 2, 0x10, 2)}}), bitmap);
     ASSERT_EQ(bitmap.PixelFormat(), lpf8bit);
     EXPECT_EQ(bitmap.ScanLine(0)[0], 1);
     EXPECT_EQ(bitmap.ScanLine(0)[1], 0);

@@ -1,7 +1,7 @@
 #include "ViewerFixture.h"
+#include "host/Stream.h"
 #include "linear/ICOLoader.h"
 #include "qt/IconSelectionForm.h"
-#include "support/ReaderConformance.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -85,10 +85,11 @@ TEST(IconSelectionForm, ChoosingAnImageAndAColourGivesThatImageWithThatColourTra
         preview = form.PanelFrame->Canvas().pixelColor(0, 0);
         form.OkButton->click();
     });
-    struct TCursor {
-        using Graphic = linear::TCURGraphic;
-    };
-    const auto cursor = test::LoadBytes<TCursor>(test::ReadFileBytes(test::DataPath("cur/netpbm.cur")));
+    TMemoryStream file;
+    file.LoadFromFile(test::DataPath("cur/netpbm.cur"));
+    file.SetPosition(0);
+    const auto cursor = std::make_unique<linear::TCURGraphic>();
+    cursor->LoadFromStream(file);
     EXPECT_EQ(preview, QColor(10, 20, 30));
     ASSERT_EQ(cursor->Width(), 24);
     const linear::TLinearBitmap& bitmap = cursor->Bitmap();
