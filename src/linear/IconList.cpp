@@ -36,24 +36,18 @@ std::vector<uint8_t> ReadAll(TBaseStream& Stream) {
     return bytes;
 }
 
-// Reads entry Number (1-based) into Image; answers the message of the error that makes the entry
-// unreadable (with %d for its number), or null.
-const char* ReadImage(std::span<const uint8_t> File, const TIconDirEntry& Entry,
+// Reads an entry into Image; answers the message of the error that makes the entry unreadable
+// (with %d for its number), or an empty text.
+std::string ReadImage(std::span<const uint8_t> File, const TIconDirEntry& Entry,
                       std::unique_ptr<TIconImage>& Image) {
     const uint64_t size = File.size();
     const uint64_t offset = Entry.ImageOffset;
     if (offset > size || size - offset < DibInfoHeaderSize) return SIconOutsideFile;
     const TDibHeader header = ParseIconImageHeader(
         std::span<const uint8_t, DibInfoHeaderSize>(File.data() + offset, DibInfoHeaderSize));
-    // A width or height byte of 0 stands for 256 pixels: such images (and PNG-compressed ones, whose
-    // signature reads as a nonsense header) do not match their entry.
-    if (Entry.Width == 0 || Entry.Height == 0 || header.HeaderSize < DibInfoHeaderSize ||
-        header.Width != Entry.Width || header.StoredHeight / 2 != Entry.Height)
-        return SSizeMismatchInIcon;
+    const THeaderCheck check = CheckIconImageHeader(Entry, header);
+    if (!check.Load) return check.Refusal;
     const int32_t stored = header.BitCount;
-    if (header.Compression != BI_RGB ||
-        (stored != 1 && stored != 4 && stored != 8 && stored != 24 && stored != 32))
-        return SUnsupportedPixelFormat;
 
     // Images with their own opacity are kept as 24 bits with the mostly transparent pixels masked.
     auto image = std::make_unique<TIconImage>(Entry.Width, Entry.Height, stored == 32 ? 24 : stored);
@@ -99,7 +93,7 @@ const char* ReadImage(std::span<const uint8_t> File, const TIconDirEntry& Entry,
         }
     }
     Image = std::move(image);
-    return nullptr;
+    return {};
 }
 
 } // namespace
@@ -120,6 +114,24 @@ TDibHeader ParseIconImageHeader(std::span<const uint8_t, DibInfoHeaderSize> Byte
     h.ColorsImportant = r.U32LE();
     h.Height = h.StoredHeight / 2;
     return h;
+}
+
+THeaderCheck CheckIconImageHeader(const TIconDirEntry& Entry, const TDibHeader& Header) {
+    THeaderCheck c;
+    // A width or height byte of 0 stands for 256 pixels: such images (and PNG-compressed ones, whose
+    // signature reads as a nonsense header) do not match their entry.
+    if (Entry.Width == 0 || Entry.Height == 0 || Header.HeaderSize < DibInfoHeaderSize ||
+        Header.Width != Entry.Width || Header.StoredHeight / 2 != Entry.Height) {
+        c.Refusal = SSizeMismatchInIcon;
+        return c;
+    }
+    const uint16_t bits = Header.BitCount;
+    if (Header.Compression != BI_RGB || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)) {
+        c.Refusal = SUnsupportedPixelFormat;
+        return c;
+    }
+    c.Load = c.CanLoad = true;
+    return c;
 }
 
 TIconImage::TIconImage(int32_t AWidth, int32_t AHeight, int32_t ABitCount) {
@@ -224,23 +236,26 @@ void TIconList::LoadFromStream(TBaseStream& Stream) {
     // Only entries the file holds count; a directory claiming more makes no room for them.
     const size_t present = (file.size() - TIconDirHeader::Size) / TIconDirEntry::Size;
     FImages.reserve(std::min<size_t>(header.Count, present));
-    const char* firstError = nullptr;
+    std::string firstError;
     for (uint32_t i = 0; i < header.Count; ++i) {
-        std::unique_ptr<TIconImage> image;
-        const char* error = SIconOutsideFile;
-        if (i < present) {
-            const TIconDirEntry entry = TIconDirEntry::Parse(std::span<const uint8_t, TIconDirEntry::Size>(
-                file.data() + TIconDirHeader::Size + size_t(i) * TIconDirEntry::Size, TIconDirEntry::Size));
-            error = ReadImage(file, entry, image);
+        if (i >= present) {
+            // The directory runs past the end of the file: none of the rest can be read.
+            if (firstError.empty()) firstError = SIconOutsideFile;
+            FSkipped += int32_t(header.Count - i);
+            break;
         }
-        if (error) {
-            if (!firstError) firstError = error;
+        const TIconDirEntry entry = TIconDirEntry::Parse(std::span<const uint8_t, TIconDirEntry::Size>(
+            file.data() + TIconDirHeader::Size + size_t(i) * TIconDirEntry::Size, TIconDirEntry::Size));
+        std::unique_ptr<TIconImage> image;
+        const std::string error = ReadImage(file, entry, image);
+        if (!error.empty()) {
+            if (firstError.empty()) firstError = error;
             ++FSkipped;
             continue;
         }
         FImages.push_back(std::move(image));
     }
-    if (FImages.empty() && firstError) throw EInvalidGraphic(Format(firstError, {1}));
+    if (FImages.empty() && !firstError.empty()) throw EInvalidGraphic(Format(firstError, {1}));
 }
 
 void TIconList::SaveToStream(TBaseStream& Stream) const {

@@ -2,6 +2,7 @@
 // stores them, read from and written to the file's layout.
 #pragma once
 
+#include "host/HeaderCheck.h"
 #include "host/Types.h"
 #include "host/formats/BmpFormat.h"
 #include "host/formats/Icon.h"
@@ -21,6 +22,10 @@ enum TIconListKind : uint16_t { ikOther = 0, ikIcon = irIcon, ikCursor = irCurso
 
 // The 40-byte information header in front of each image; its height counts the mask rows too.
 TDibHeader ParseIconImageHeader(std::span<const uint8_t, DibInfoHeaderSize> Bytes);
+
+// The one judgement of an image's header against its directory entry (icons have no CanLoad of
+// their own). The refusal holds %d for the entry's number.
+THeaderCheck CheckIconImageHeader(const TIconDirEntry& Entry, const TDibHeader& Header);
 
 // One image. Rows are bottom-up as in the file; palette entries are red, green, blue and a flag 1.
 class TIconImage {
