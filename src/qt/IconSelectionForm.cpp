@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -44,6 +45,11 @@ TIconSelectionForm::TIconSelectionForm(const linear::TIconList& List, TColor Col
     ColorLabel->move(157, 125);
     Label1 = new QLabel("Note that writing of files with multiple icons is not supported.", this);
     Label1->move(8, 152);
+    // The note must fit the fixed width whatever the desktop's font.
+    QFont small = Label1->font();
+    while (QFontMetrics(small).horizontalAdvance(Label1->text()) > width() - 16 && small.pointSizeF() > 6)
+        small.setPointSizeF(small.pointSizeF() - 0.5);
+    Label1->setFont(small);
     Label1->adjustSize();
     OkButton = new QPushButton("&Ok", this);
     OkButton->setGeometry(213, 8, 75, 25);

@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     ferronel::InitializePictureFormats();
     ferronel::qt::InstallMetafilePlayer();
-    ferronel::qt::InstallIconSelectionDialog();
+    // Without a display nobody could answer the dialog: icon files then show their first image.
+    if (!headless) ferronel::qt::InstallIconSelectionDialog();
     int status = 0;
     bool pageDownReported = false;
     {
