@@ -196,10 +196,10 @@ void TIconImage::Draw(TLinearBitmap& Target, int32_t X, int32_t Y) const {
         const size_t fileRow = size_t(Height - 1 - y);
         const uint8_t* src = Xor.data() + fileRow * size_t(XorStride);
         const uint8_t* mask = Mask.data() + fileRow * size_t(MaskStride);
-        uint8_t* dst = Target.ScanLine(Y + y) + int64_t(X) * ps;
+        uint8_t* row = Target.ScanLine(Y + y);
         for (int32_t x = x0; x < x1; ++x) {
             if (mask[x >> 3] & (0x80 >> (x & 7))) continue;
-            uint8_t* d = dst + int64_t(x) * ps;
+            uint8_t* d = row + (int64_t(X) + x) * ps;
             if (BitCount == 24) {
                 std::memcpy(d, src + size_t(x) * 3, 3);
                 continue;

@@ -353,6 +353,23 @@ TEST(ICOLoader, TrueColourAndCursorsSurviveSavingAndLoading) {
     EXPECT_THROW(other8.SaveToStream(stream), EInvalidGraphicOperation); // kind 0
 }
 
+TEST(IconList, DrawingIsClippedToTheTarget) {
+    TIconList list;
+    TIconImage& image = list.Add(3, 3, 24);
+    for (size_t i = 0; i < image.Xor.size(); ++i) image.Xor[i] = uint8_t(i);
+    TLinearBitmap target;
+    target.Allocate(2, 2, lpf24bit);
+    target.Fill(clWhite);
+    image.Draw(target, -2, 1); // only the image's top right pixel lands, at (0, 1)
+    EXPECT_EQ(PixelColor(target, 0, 1), RGBColor(32, 31, 30));
+    EXPECT_EQ(PixelColor(target, 1, 1), clWhite);
+    EXPECT_EQ(PixelColor(target, 0, 0), clWhite);
+    image.Draw(target, 5, 5);
+    TLinearBitmap indexed;
+    indexed.Allocate(3, 3, lpf8bit);
+    EXPECT_THROW(image.Draw(indexed, 0, 0), ELinearBitmap); // colours have no index
+}
+
 struct TCURConformance {
     using Graphic = TCURGraphic;
     static constexpr const char* Folder = "cur";
