@@ -79,6 +79,7 @@ TXdgFolders TXdgFolders::FromEnvironment() {
 std::string MimeTypeOfExtension(const std::string& Extension) {
     static const std::map<std::string, std::string> types = {
         {"bmp", "image/bmp"},
+        {"cur", "image/x-win-bitmap"},
         {"dib", "image/bmp"},
         {"emf", "image/emf"},
         {"eps", "image/x-eps"},

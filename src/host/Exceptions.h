@@ -33,5 +33,7 @@ FERRONEL_EXCEPTION(EReadError, EStreamError);
 FERRONEL_EXCEPTION(EWriteError, EStreamError);
 FERRONEL_EXCEPTION(EFOpenError, EStreamError);
 FERRONEL_EXCEPTION(EFCreateError, EStreamError);
+// An operation the user called off: it ends silently, the application shows no error for it.
+FERRONEL_EXCEPTION(EAbort, Exception);
 
 } // namespace ferronel

@@ -42,4 +42,14 @@ inline constexpr const char* SAdler32Error = "Adler32 error";
 inline constexpr const char* SPNGDescription = "Portable Network Graphics";
 inline constexpr const char* SMNGDescription = "Multiple-image Network Graphics";
 
+// Icons and cursors.
+inline constexpr const char* SNoIconsInFile = "No icons in file";
+inline constexpr const char* SSizeMismatchInIcon = "Size mismatch in icon %d";
+inline constexpr const char* SIconOutsideFile = "Icon %d lies outside the file";
+inline constexpr const char* SImageTooLargeForIcon = "Image is too large for icon";
+inline constexpr const char* SUnsupportedIconKind = "Unsupported file format";
+inline constexpr const char* SICOFilter = "Windows icon (*.ico)|*.ico|Windows cursor (*.cur)|*.cur";
+inline constexpr const char* SIconLoadCancelled = "Operation aborted";
+inline constexpr const char* SCURDescription = "Windows cursors";
+
 } // namespace ferronel::linear

@@ -1,5 +1,6 @@
 // The loader registry's start-up: made on first use, the library's loaders join it in their order.
 #include "linear/BitmapLoader.h"
+#include "linear/ICOLoader.h"
 #include "linear/PNGLoader.h"
 
 namespace ferronel::linear {
@@ -8,6 +9,7 @@ TBitmapLoaders& BitmapLoaders() {
     static TBitmapLoaders loaders = [] {
         TBitmapLoaders all;
         all.RegisterLoader(PNGLoader());
+        all.RegisterLoader(ICOLoader());
         return all;
     }();
     return loaders;

@@ -4,6 +4,7 @@
 #include "gif/GIFStrings.h"
 #include "host/Picture.h"
 #include "host/formats/Icon.h"
+#include "linear/ICOLoader.h"
 #include "linear/PNGLoader.h"
 #include "picture/JPEGImage.h"
 #include "readers/FileFormatList.h"
@@ -33,6 +34,8 @@ void InitializePictureFormats() {
     // Linear-bitmap library loaders: png and mng (the reader library's png, registered later, wins
     // png; mng stays here), then the JPEG wrapper, then the GIF unit (gif) and the HIPS loader.
     linear::InitializePNGLoader();
+    // Cursors go through the linear library's icon loader; the host's icon class keeps ico.
+    linear::InitializeICOLoader();
     RegisterFileFormat("jpeg", "JPEG Image File", TJPEGImage::ClassInfo());
     RegisterFileFormat("jpg", "JPEG Image File", TJPEGImage::ClassInfo());
     RegisterFileFormat("gif", gif::sDescription, TGIFImage::ClassInfo());
@@ -47,6 +50,7 @@ void FinalizePictureFormats() {
     FinalizeFileFormatList();
     UnregisterGraphicClass(TGIFImage::ClassInfo());
     UnregisterGraphicClass(TJPEGImage::ClassInfo());
+    linear::FinalizeICOLoader();
     linear::FinalizePNGLoader();
     TIcon::SetPngImageDecoder(nullptr);
 }

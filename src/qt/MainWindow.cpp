@@ -150,6 +150,8 @@ void TMainWindow::Run(const std::function<void()>& Handler) {
     if (!FApplying) ReadWindow();
     try {
         Handler();
+    } catch (const EAbort&) {
+        // The user called the operation off (a dialog cancelled): nothing to report.
     } catch (const Exception& e) {
         ShowError(QString::fromStdString(e.Message()));
     } catch (const std::exception& e) {

@@ -4,6 +4,7 @@
 // FERRONEL_TIMING=pagedown then also presses Page Down, prints the time to the next painted picture
 // and ends.
 #include "picture/Registrations.h"
+#include "qt/IconSelectionForm.h"
 #include "qt/MainWindow.h"
 #include "qt/MetafilePlayer.h"
 
@@ -65,6 +66,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     ferronel::InitializePictureFormats();
     ferronel::qt::InstallMetafilePlayer();
+    // Without a display nobody could answer the dialog: icon files then show their first image.
+    if (!headless) ferronel::qt::InstallIconSelectionDialog();
     int status = 0;
     bool pageDownReported = false;
     {

@@ -19,9 +19,9 @@ namespace ferronel::qtimageformat {
 namespace {
 
 // Formats Qt reads itself (its own handlers and its image-format add-ons): left to Qt.
-const char* const QtFormats[] = {"bmp",  "dib",  "rle",  "png",  "jpg", "jpeg", "jpe", "jfif", "gif",
-                                 "ico",  "pbm",  "pgm",  "ppm",  "xbm", "xpm",  "svg", "tga",  "tif",
-                                 "tiff", "webp", "wbmp", "icns", "jp2", "wmf",  "emf"};
+const char* const QtFormats[] = {"bmp", "dib",  "rle",  "png",  "jpg",  "jpeg", "jpe", "jfif", "gif",
+                                 "ico", "cur",  "pbm",  "pgm",  "ppm",  "xbm",  "xpm", "svg",  "tga",
+                                 "tif", "tiff", "webp", "wbmp", "icns", "jp2",  "wmf", "emf"};
 
 void Initialize() {
     static std::once_flag once;

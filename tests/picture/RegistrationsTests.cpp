@@ -3,6 +3,7 @@
 #include "host/Picture.h"
 #include "host/formats/Icon.h"
 #include "host/formats/Metafile.h"
+#include "linear/ICOLoader.h"
 #include "linear/PNGLoader.h"
 #include "picture/JPEGImage.h"
 #include "picture/Registrations.h"
@@ -33,6 +34,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                                                "bmp:Bitmaps",
                                                "png:Portable Network Graphics",
                                                "mng:Multiple-image Network Graphics",
+                                               "cur:Windows cursors",
                                                "jpeg:JPEG Image File",
                                                "jpg:JPEG Image File",
                                                "gif:GIF Image",
@@ -90,6 +92,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("Gif"), TGIFImage::ClassInfo());
     EXPECT_EQ(FindExt("png"), TPNGGraphic::ClassInfo());
     EXPECT_EQ(FindExt("MNG"), linear::TMNGGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("Cur"), linear::TCURGraphic::ClassInfo());
     EXPECT_EQ(FindExt("JPG"), TJPEGImage::ClassInfo());
     EXPECT_EQ(FindExt("jfif"), TJPEGImage::ClassInfo());
 
@@ -98,7 +101,7 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
         filter.substr(0, filter.find('|')),
         "All (*.png;*.psp;*.cut;*.pcd;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;"
         "*.pcx;*.eps;*.fax;*.tif;*.tiff;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;"
-        "*.gif;*.jpg;*.jpeg;*.mng;*.png;*.bmp;*.ico;*.emf;*.wmf)");
+        "*.gif;*.jpg;*.jpeg;*.cur;*.mng;*.png;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
     // Icons show their PNG-compressed 256 x 256 image, read by the reader library's PNG reader.

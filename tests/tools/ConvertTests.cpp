@@ -39,6 +39,15 @@ TEST(Convert, WritesTargaThatReadsBack) {
                    "compression: cpRLE\norientation: top-down\n");
 }
 
+TEST(Convert, ReadsTheFirstImageOfACursorWithoutAsking) {
+    TTempDir dir;
+    ASSERT_EQ(Convert({DataPath("cur/netpbm.cur"), dir.Path("first.pam")}), 0);
+    EXPECT_EQ(ReadPam(dir.Path("first.pam")).Pixels, ReadPam(DataPath("cur/netpbm.pam")).Pixels);
+    std::string out;
+    ASSERT_EQ(Convert({"--info", DataPath("cur/netpbm.cur")}, &out), 0);
+    EXPECT_EQ(out.substr(0, out.find('\n')), "class: TCURGraphic");
+}
+
 TEST(Convert, MetafilesBecomeBitmapsOfTheirSize) {
     TTempDir dir;
     test::TWmfBuilder wmf;

@@ -25,6 +25,7 @@ struct TIconDirHeader {
     uint16_t Count = 0; // directory entries that follow
 
     static TIconDirHeader Parse(std::span<const uint8_t, Size> Bytes);
+    void Serialize(std::span<uint8_t, Size> Bytes) const;
 };
 
 // One 16-byte directory entry. Its sizes and depth are often 0 or wrong; the image itself says.
@@ -40,6 +41,7 @@ struct TIconDirEntry {
     uint32_t ImageOffset = 0; // from the start of the file
 
     static TIconDirEntry Parse(std::span<const uint8_t, Size> Bytes);
+    void Serialize(std::span<uint8_t, Size> Bytes) const;
 };
 
 // The one judgement of an icon file's directory, given the bytes the file holds.

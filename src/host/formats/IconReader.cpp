@@ -88,6 +88,23 @@ TIconDirEntry TIconDirEntry::Parse(std::span<const uint8_t, Size> Bytes) {
     return e;
 }
 
+void TIconDirHeader::Serialize(std::span<uint8_t, Size> Bytes) const {
+    StoreU16LE(&Bytes[0], Reserved);
+    StoreU16LE(&Bytes[2], Type);
+    StoreU16LE(&Bytes[4], Count);
+}
+
+void TIconDirEntry::Serialize(std::span<uint8_t, Size> Bytes) const {
+    Bytes[0] = Width;
+    Bytes[1] = Height;
+    Bytes[2] = ColorCount;
+    Bytes[3] = Reserved;
+    StoreU16LE(&Bytes[4], Planes);
+    StoreU16LE(&Bytes[6], BitCount);
+    StoreU32LE(&Bytes[8], BytesInRes);
+    StoreU32LE(&Bytes[12], ImageOffset);
+}
+
 THeaderCheck CheckIconDirectory(const TIconDirHeader& Header, uint64_t FileSize) {
     THeaderCheck c;
     c.Load = Header.Reserved == 0 && (Header.Type == irIcon || Header.Type == irCursor) &&
