@@ -1,5 +1,7 @@
 // The loader registry's start-up: made on first use, the library's loaders join it in their order.
 #include "linear/BitmapLoader.h"
+#include "linear/HIPSLoader.h"
+#include "linear/PCXLoader.h"
 #include "linear/PNGLoader.h"
 
 namespace ferronel::linear {
@@ -7,7 +9,9 @@ namespace ferronel::linear {
 TBitmapLoaders& BitmapLoaders() {
     static TBitmapLoaders loaders = [] {
         TBitmapLoaders all;
+        all.RegisterLoader(PCXLoader());
         all.RegisterLoader(PNGLoader());
+        all.RegisterLoader(HIPSLoader());
         return all;
     }();
     return loaders;

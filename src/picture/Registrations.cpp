@@ -4,6 +4,8 @@
 #include "gif/GIFStrings.h"
 #include "host/Picture.h"
 #include "host/formats/Icon.h"
+#include "linear/HIPSLoader.h"
+#include "linear/PCXLoader.h"
 #include "linear/PNGLoader.h"
 #include "picture/JPEGImage.h"
 #include "readers/FileFormatList.h"
@@ -30,12 +32,15 @@ void InitializePictureFormats() {
     PictureRegistry(); // the platform's four entries come first
     TIcon::SetPngImageDecoder(DecodeIconPng);
 
-    // Linear-bitmap library loaders: png and mng (the reader library's png, registered later, wins
-    // png; mng stays here), then the JPEG wrapper, then the GIF unit (gif) and the HIPS loader.
+    // Linear-bitmap library loaders: pcx, png and mng (the reader library's pcx and png, registered
+    // later, win those; mng stays here), then the JPEG wrapper, then the GIF unit (gif) and the HIPS
+    // loader (hip, hips).
+    linear::InitializePCXLoader();
     linear::InitializePNGLoader();
     RegisterFileFormat("jpeg", "JPEG Image File", TJPEGImage::ClassInfo());
     RegisterFileFormat("jpg", "JPEG Image File", TJPEGImage::ClassInfo());
     RegisterFileFormat("gif", gif::sDescription, TGIFImage::ClassInfo());
+    linear::InitializeHIPSLoader();
 
     // The reader library's format list comes last of the modules.
     InitializeFileFormatList(TJPEGImage::ClassInfo());
@@ -45,9 +50,11 @@ void FinalizePictureFormats() {
     if (!Initialized) return;
     Initialized = false;
     FinalizeFileFormatList();
+    linear::FinalizeHIPSLoader();
     UnregisterGraphicClass(TGIFImage::ClassInfo());
     UnregisterGraphicClass(TJPEGImage::ClassInfo());
     linear::FinalizePNGLoader();
+    linear::FinalizePCXLoader();
     TIcon::SetPngImageDecoder(nullptr);
 }
 
