@@ -1,6 +1,8 @@
 // The loader registry's start-up: made on first use, the library's loaders join it in their order.
+#include "linear/BMPLoader.h"
 #include "linear/BitmapLoader.h"
 #include "linear/HIPSLoader.h"
+#include "linear/JPEGLoader.h"
 #include "linear/PCXLoader.h"
 #include "linear/PNGLoader.h"
 
@@ -10,7 +12,9 @@ TBitmapLoaders& BitmapLoaders() {
     static TBitmapLoaders loaders = [] {
         TBitmapLoaders all;
         all.RegisterLoader(PCXLoader());
+        all.RegisterLoader(BMPLoader());
         all.RegisterLoader(PNGLoader());
+        all.RegisterLoader(JPEGLoader());
         all.RegisterLoader(HIPSLoader());
         return all;
     }();

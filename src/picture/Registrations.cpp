@@ -7,6 +7,7 @@
 #include "linear/HIPSLoader.h"
 #include "linear/PCXLoader.h"
 #include "linear/PNGLoader.h"
+#include "picture/JPEGEncoder.h"
 #include "picture/JPEGImage.h"
 #include "readers/FileFormatList.h"
 #include "readers/formats/PNGGraphic.h"
@@ -31,6 +32,7 @@ void InitializePictureFormats() {
     Initialized = true;
     PictureRegistry(); // the platform's four entries come first
     TIcon::SetPngImageDecoder(DecodeIconPng);
+    InstallLinearJPEGCodec();
 
     // Linear-bitmap library loaders: pcx, png and mng (the reader library's pcx and png, registered
     // later, win those; mng stays here), then the JPEG wrapper, then the GIF unit (gif) and the HIPS
@@ -55,6 +57,7 @@ void FinalizePictureFormats() {
     UnregisterGraphicClass(TJPEGImage::ClassInfo());
     linear::FinalizePNGLoader();
     linear::FinalizePCXLoader();
+    RemoveLinearJPEGCodec();
     TIcon::SetPngImageDecoder(nullptr);
 }
 
