@@ -5,12 +5,14 @@
 #include "linear/JPEGLoader.h"
 #include "linear/PCXLoader.h"
 #include "linear/PNGLoader.h"
+#include "linear/WMFLoader.h"
 
 namespace ferronel::linear {
 
 TBitmapLoaders& BitmapLoaders() {
     static TBitmapLoaders loaders = [] {
         TBitmapLoaders all;
+        all.RegisterLoader(WMFLoader());
         all.RegisterLoader(PCXLoader());
         all.RegisterLoader(BMPLoader());
         all.RegisterLoader(PNGLoader());
