@@ -1,6 +1,7 @@
 #include "linear/HIPSLoader.h"
 #include "linear/LinearStrings.h"
 #include "linear/MemStream.h"
+#include "support/LinearLoad.h"
 #include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
@@ -24,22 +25,8 @@ Bytes NewHeader(const std::string& Rows, const std::string& Columns, const std::
                 "\n0\n0\n" + Format + "\n" + Tail);
 }
 
-void Load(const Bytes& File, TLinearBitmap& Bitmap) {
-    TMemStream stream;
-    stream.Write(File.data(), int32_t(File.size()));
-    stream.SetPosition(0);
-    HIPSLoader().LoadFromStream(stream, "HIPS", Bitmap);
-}
-
-std::string LoadError(const Bytes& File) {
-    TLinearBitmap bitmap;
-    try {
-        Load(File, bitmap);
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "loaded";
-}
+void Load(const Bytes& File, TLinearBitmap& Bitmap) { test::LoadWith(HIPSLoader(), "HIPS", File, Bitmap); }
+std::string LoadError(const Bytes& File) { return test::LoadErrorWith(HIPSLoader(), "HIPS", File); }
 
 TEST(HIPSLoader, RefusesFormatsSizesAndShortFiles) {
     EXPECT_EQ(LoadError(NewHeader("2", "2", "1") + Bytes(16, 0)), SBitmapFormatNotSupported);

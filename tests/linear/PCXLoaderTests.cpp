@@ -5,6 +5,7 @@
 #include "linear/PCXLoader.h"
 #include "readers/formats/PCXGraphic.h"
 #include "support/LimitGuard.h"
+#include "support/LinearLoad.h"
 #include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
@@ -37,31 +38,9 @@ Bytes operator+(Bytes A, const Bytes& B) {
     return A;
 }
 
-void Load(const Bytes& File, TLinearBitmap& Bitmap) {
-    TMemStream stream;
-    stream.Write(File.data(), int32_t(File.size()));
-    stream.SetPosition(0);
-    PCXLoader().LoadFromStream(stream, "PCX", Bitmap);
-}
-
-std::string LoadError(const Bytes& File) {
-    TLinearBitmap bitmap;
-    try {
-        Load(File, bitmap);
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "loaded";
-}
-
-Bytes Save(TLinearBitmap& Bitmap) {
-    TMemStream stream;
-    PCXLoader().SaveToStream(stream, "PCX", Bitmap);
-    Bytes out(size_t(stream.GetSize()));
-    stream.SetPosition(0);
-    stream.Read(out.data(), int32_t(out.size()));
-    return out;
-}
+void Load(const Bytes& File, TLinearBitmap& Bitmap) { test::LoadWith(PCXLoader(), "PCX", File, Bitmap); }
+std::string LoadError(const Bytes& File) { return test::LoadErrorWith(PCXLoader(), "PCX", File); }
+Bytes Save(TLinearBitmap& Bitmap) { return test::SaveWith(PCXLoader(), "PCX", Bitmap); }
 
 Bytes Pixels(const TLinearBitmap& Bitmap) { return Bytes(Bitmap.Map(), Bitmap.Map() + Bitmap.Size()); }
 

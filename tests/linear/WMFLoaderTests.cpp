@@ -5,6 +5,7 @@
 #include "linear/LinearStrings.h"
 #include "linear/MemStream.h"
 #include "linear/WMFLoader.h"
+#include "support/LinearLoad.h"
 
 #include <gtest/gtest.h>
 
@@ -15,21 +16,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Save(TLinearBitmap& Bitmap, const std::string& Ext) {
-    TMemStream stream;
-    WMFLoader().SaveToStream(stream, Ext, Bitmap);
-    Bytes out(size_t(stream.GetSize()));
-    stream.SetPosition(0);
-    stream.Read(out.data(), int32_t(out.size()));
-    return out;
-}
-
-void Load(const Bytes& File, TLinearBitmap& Bitmap) {
-    TMemStream stream;
-    stream.Write(File.data(), int32_t(File.size()));
-    stream.SetPosition(0);
-    WMFLoader().LoadFromStream(stream, "WMF", Bitmap);
-}
+Bytes Save(TLinearBitmap& Bitmap, const std::string& Ext) { return test::SaveWith(WMFLoader(), Ext, Bitmap); }
+void Load(const Bytes& File, TLinearBitmap& Bitmap) { test::LoadWith(WMFLoader(), "WMF", File, Bitmap); }
 
 // Stands in for the window system's player: one-pixel columns in the given colours, repeating.
 class TStripePlayer {

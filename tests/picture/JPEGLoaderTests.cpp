@@ -5,6 +5,7 @@
 #include "linear/MemStream.h"
 #include "picture/JPEGEncoder.h"
 #include "picture/JPEGImage.h"
+#include "support/LinearLoad.h"
 #include "support/ReaderConformance.h"
 
 #include <gtest/gtest.h>
@@ -22,19 +23,10 @@ protected:
 };
 
 void Load(const Bytes& File, TLinearBitmap& Bitmap) {
-    linear::TMemStream stream;
-    stream.Write(File.data(), int32_t(File.size()));
-    stream.SetPosition(0);
-    linear::JPEGLoader().LoadFromStream(stream, "JPG", Bitmap);
+    test::LoadWith(linear::JPEGLoader(), "JPG", File, Bitmap);
 }
-
 Bytes Save(linear::TJPEGLoader& Loader, TLinearBitmap& Bitmap) {
-    linear::TMemStream stream;
-    Loader.SaveToStream(stream, "JPG", Bitmap);
-    Bytes out(size_t(stream.GetSize()));
-    stream.SetPosition(0);
-    stream.Read(out.data(), int32_t(out.size()));
-    return out;
+    return test::SaveWith(Loader, "JPG", Bitmap);
 }
 
 Bytes Encode(const TLinearBitmap& Bitmap, int32_t Quality, bool Grey) {
