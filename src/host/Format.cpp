@@ -66,4 +66,29 @@ std::string Format(std::string_view Fmt, std::initializer_list<TFormatArg> Args)
     return out;
 }
 
+bool TryStrToInt(std::string_view Text, int32_t& Value) {
+    size_t i = 0, end = Text.size();
+    while (i < end && (Text[i] == ' ' || Text[i] == '\t')) ++i;
+    while (end > i && (Text[end - 1] == ' ' || Text[end - 1] == '\t')) --end;
+    bool negative = false;
+    if (i < end && (Text[i] == '+' || Text[i] == '-')) negative = Text[i++] == '-';
+    if (i == end) return false;
+    int64_t v = 0;
+    for (; i < end; ++i) {
+        if (Text[i] < '0' || Text[i] > '9') return false;
+        v = v * 10 + (Text[i] - '0');
+        if (v > int64_t(INT32_MAX) + 1) return false;
+    }
+    if (negative) v = -v;
+    if (v > INT32_MAX || v < INT32_MIN) return false;
+    Value = int32_t(v);
+    return true;
+}
+
+int32_t StrToInt(std::string_view Text) {
+    int32_t v = 0;
+    if (!TryStrToInt(Text, v)) throw EConvertError(Format("'%s' is not a valid integer value", {Text}));
+    return v;
+}
+
 } // namespace ferronel

@@ -28,4 +28,9 @@ private:
 // EConvertError: a wrong message table must not pass silently.
 std::string Format(std::string_view Fmt, std::initializer_list<TFormatArg> Args);
 
+// A decimal integer with an optional sign and blanks around it that fits 32 bits; TryStrToInt
+// answers false for anything else, StrToInt raises EConvertError "'%s' is not a valid integer value".
+bool TryStrToInt(std::string_view Text, int32_t& Value);
+int32_t StrToInt(std::string_view Text);
+
 } // namespace ferronel

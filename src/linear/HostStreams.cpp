@@ -72,4 +72,24 @@ void TSeekableHostStream::SetSize(int64_t NewSize) {
     if (was < NewSize) FSeekable->SetPosition(was);
 }
 
+std::unique_ptr<TSeekableHostStream> SeekableHostStream(TBaseStream& Stream,
+                                                        std::unique_ptr<TMemStream>& Copy) {
+    if (auto* seekable = dynamic_cast<TSeekableStream*>(&Stream))
+        return std::make_unique<TSeekableHostStream>(*seekable);
+    Copy = std::make_unique<TMemStream>();
+    Copy->CopyFrom(Stream);
+    Copy->SetPosition(0);
+    return std::make_unique<TSeekableHostStream>(*Copy);
+}
+
+void WriteHostBytes(TBaseStream& Stream, const TMemoryStream& Saved) {
+    const std::vector<uint8_t>& bytes = Saved.Data();
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const int32_t piece = Piece(bytes.size() - done);
+        if (Stream.Write(bytes.data() + done, piece) != piece) throw EInOutError(SWriteLess);
+        done += size_t(piece);
+    }
+}
+
 } // namespace ferronel::linear

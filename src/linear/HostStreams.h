@@ -4,6 +4,9 @@
 
 #include "host/Stream.h"
 #include "linear/BaseStream.h"
+#include "linear/MemStream.h"
+
+#include <memory>
 
 namespace ferronel::linear {
 
@@ -49,5 +52,12 @@ public:
 private:
     TSeekableStream* FSeekable;
 };
+
+// For loaders that hand a stream to a host graphic: a seekable host stream over what is left of
+// Stream, Stream itself when it can seek, else a memory copy of it kept in Copy.
+std::unique_ptr<TSeekableHostStream> SeekableHostStream(TBaseStream& Stream,
+                                                        std::unique_ptr<TMemStream>& Copy);
+// Writes what a host graphic saved into a host memory stream on to Stream.
+void WriteHostBytes(TBaseStream& Stream, const TMemoryStream& Saved);
 
 } // namespace ferronel::linear

@@ -32,6 +32,18 @@ inline constexpr const char* SCompressedDataError = "Error in compressed data";
 inline constexpr const char* SUnsupportedPixelFormat = "Unsupported pixel format";
 inline constexpr const char* SInvalidBitmapSize = "Invalid bitmap size";
 inline constexpr const char* SUnsupportedFileFormat = "%s: Unsupported file format";
+inline constexpr const char* SFileFormatNotSupported = "Unsupported file format";
+inline constexpr const char* SBitmapFormatNotSupported = "Unsupported bitmap format";
+inline constexpr const char* SBitmapDataError = "Error in bitmap data";
+
+// BMP, PCX, HIPS, WMF and JPEG.
+inline constexpr const char* SBMPDescription = "Windows bitmap";
+inline constexpr const char* SPCXDescription = "Zsoft Paintbrush";
+inline constexpr const char* SHIPSDescription = "HIPS image";
+inline constexpr const char* SWMFDescription = "Windows metafile";
+inline constexpr const char* SEMFDescription = "Windows enhanced metafile";
+inline constexpr const char* SJPEGDescription = "Joint Picture Expert Group";
+inline constexpr const char* SNoJPEGCodec = "JPEG support is not available";
 
 // PNG and MNG.
 inline constexpr const char* SInvalidPNGHeader = "Invalid PNG header";

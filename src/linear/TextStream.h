@@ -17,6 +17,12 @@ public:
     // The next line without its break; answers its length (0 with an empty line at the end).
     int32_t ReadLine(std::string& S);
     int32_t LineCount() const { return FLineCount; }
+    // Fixes the line break instead of detecting it from the first line; Partner -1 keeps no
+    // partner character (it stays part of the line).
+    void SetLineBreak(int32_t Break, int32_t Partner) {
+        FLineBreak = Break;
+        FLineBreakPartner = Partner;
+    }
     std::string NewLine = "\r\n";
 
 private:

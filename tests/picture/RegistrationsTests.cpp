@@ -3,6 +3,7 @@
 #include "host/Picture.h"
 #include "host/formats/Icon.h"
 #include "host/formats/Metafile.h"
+#include "linear/HIPSLoader.h"
 #include "linear/ICOLoader.h"
 #include "linear/PNGLoader.h"
 #include "picture/JPEGImage.h"
@@ -32,12 +33,15 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
                                                "emf:Enhanced Metafiles",
                                                "ico:Icons",
                                                "bmp:Bitmaps",
+                                               "pcx:Zsoft Paintbrush",
                                                "png:Portable Network Graphics",
                                                "mng:Multiple-image Network Graphics",
                                                "cur:Windows cursors",
                                                "jpeg:JPEG Image File",
                                                "jpg:JPEG Image File",
                                                "gif:GIF Image",
+                                               "hip:HIPS image",
+                                               "hips:HIPS image",
                                                "bmp:Windows bitmaps",
                                                "ico:Windows icons",
                                                "wmf:Windows metafiles",
@@ -93,15 +97,20 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
     EXPECT_EQ(FindExt("png"), TPNGGraphic::ClassInfo());
     EXPECT_EQ(FindExt("MNG"), linear::TMNGGraphic::ClassInfo());
     EXPECT_EQ(FindExt("Cur"), linear::TCURGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("hips"), linear::THIPSGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("HIP"), linear::THIPSGraphic::ClassInfo());
+    EXPECT_EQ(FindExt("pcx"), TPCXGraphic::ClassInfo()); // the reader library's, registered later
     EXPECT_EQ(FindExt("JPG"), TJPEGImage::ClassInfo());
     EXPECT_EQ(FindExt("jfif"), TJPEGImage::ClassInfo());
 
     const std::string filter = GraphicFilter(TGraphic::ClassInfo());
-    EXPECT_EQ(
-        filter.substr(0, filter.find('|')),
-        "All (*.png;*.psp;*.cut;*.pcd;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;*.sgi;*.rla;*.rpf;*.scr;*.pcc;"
-        "*.pcx;*.eps;*.fax;*.tif;*.tiff;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;"
-        "*.gif;*.jpg;*.jpeg;*.cur;*.mng;*.png;*.bmp;*.ico;*.emf;*.wmf)");
+    EXPECT_EQ(filter.substr(0, filter.find('|')),
+              "All "
+              "(*.png;*.psp;*.cut;*.pcd;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;*.sgi;*."
+              "rla;*.rpf;*.scr;*.pcc;"
+              "*.pcx;*.eps;*.fax;*.tif;*.tiff;*.icb;*.tga;*.vda;*.vst;*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*."
+              "jfif;*.emf;*.wmf;*.ico;*.bmp;"
+              "*.hips;*.hip;*.gif;*.jpg;*.jpeg;*.cur;*.mng;*.png;*.pcx;*.bmp;*.ico;*.emf;*.wmf)");
     EXPECT_NE(filter.find("|Windows bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 
     // Icons show their PNG-compressed 256 x 256 image, read by the reader library's PNG reader.
@@ -122,6 +131,13 @@ TEST(PictureFormats, StartUpOrderDecidesTheServingClass) {
         std::string pam = test::DataPath(name);
         pam.replace(pam.size() - 3, 3, "pam");
         EXPECT_EQ(test::Rgba(*picture.Graphic()), test::ReadPam(pam).Pixels) << name;
+    }
+    // So do HIPS files, through the linear library's loader.
+    {
+        TPicture picture;
+        picture.LoadFromFile(test::DataPath("hips/new-rgb.hips"));
+        ASSERT_NE(dynamic_cast<linear::THIPSGraphic*>(picture.Graphic()), nullptr);
+        EXPECT_EQ(test::Rgba(*picture.Graphic()), test::ReadPam(test::DataPath("hips/new-rgb.pam")).Pixels);
     }
 
     // At exit every class is withdrawn, the platform's own entries included, and icons pass their
