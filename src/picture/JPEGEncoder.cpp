@@ -1,6 +1,6 @@
 // libjpeg ends a fatal error in a callback that must not return; it jumps back to the setjmp in
-// CompressGuarded. The step it guards holds only plain data (row pointers and the output buffer are
-// made before it), so no destructor is skipped.
+// CompressGuarded. The step it guards holds only plain data (the row pointers are made before it, the
+// output buffer belongs to the session), so no destructor is skipped.
 #include "picture/JPEGEncoder.h"
 
 #include "host/Bitmap.h"
@@ -16,6 +16,8 @@
 #include <vector>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 namespace ferronel {
 
@@ -27,11 +29,51 @@ const char* const SJPEGWriteError = "JPEG error #%d";
 struct TCompressSession {
     jpeg_compress_struct Info;
     jpeg_error_mgr Error;
+    jpeg_destination_mgr Destination;
     std::jmp_buf Jump;
     bool Created = false;
-    unsigned char* Out = nullptr; // malloc'ed by libjpeg's memory destination
-    unsigned long OutSize = 0;
+    // The encoding, grown with realloc by the destination below. It always points at the live
+    // buffer, so it can be freed whatever step failed.
+    unsigned char* Out = nullptr;
+    size_t OutCapacity = 0;
+    size_t OutSize = 0;
 };
+
+TCompressSession& SessionOf(j_compress_ptr Info) {
+    return *static_cast<TCompressSession*>(Info->client_data);
+}
+
+extern "C" void FailOutOfMemory(j_compress_ptr Info) {
+    Info->err->msg_code = JERR_OUT_OF_MEMORY;
+    Info->err->error_exit(reinterpret_cast<j_common_ptr>(Info));
+}
+
+extern "C" void InitDestination(j_compress_ptr Info) {
+    TCompressSession& s = SessionOf(Info);
+    constexpr size_t first = 64 * 1024;
+    s.Out = static_cast<unsigned char*>(std::malloc(first));
+    if (!s.Out) FailOutOfMemory(Info);
+    s.OutCapacity = first;
+    s.Destination.next_output_byte = s.Out;
+    s.Destination.free_in_buffer = first;
+}
+
+extern "C" boolean EmptyOutputBuffer(j_compress_ptr Info) {
+    TCompressSession& s = SessionOf(Info);
+    const size_t grown = s.OutCapacity * 2;
+    auto* bigger = static_cast<unsigned char*>(std::realloc(s.Out, grown));
+    if (!bigger) FailOutOfMemory(Info); // the old buffer stays in the session
+    s.Out = bigger;
+    s.Destination.next_output_byte = bigger + s.OutCapacity;
+    s.Destination.free_in_buffer = grown - s.OutCapacity;
+    s.OutCapacity = grown;
+    return TRUE;
+}
+
+extern "C" void TermDestination(j_compress_ptr Info) {
+    TCompressSession& s = SessionOf(Info);
+    s.OutSize = s.OutCapacity - s.Destination.free_in_buffer;
+}
 
 extern "C" void CompressErrorExit(j_common_ptr Info) {
     std::longjmp(static_cast<TCompressSession*>(Info->client_data)->Jump, 1);
@@ -45,10 +87,14 @@ void CompressStep(TCompressSession& S, JSAMPROW* Rows, int32_t Width, int32_t He
     S.Error.error_exit = CompressErrorExit;
     S.Error.output_message = CompressOutputMessage;
     S.Error.emit_message = CompressEmitMessage;
+    // Set before creation, which keeps it, so that a failure while creating finds the session.
+    S.Info.client_data = &S;
     jpeg_create_compress(&S.Info);
     S.Created = true;
-    S.Info.client_data = &S;
-    jpeg_mem_dest(&S.Info, &S.Out, &S.OutSize);
+    S.Destination.init_destination = InitDestination;
+    S.Destination.empty_output_buffer = EmptyOutputBuffer;
+    S.Destination.term_destination = TermDestination;
+    S.Info.dest = &S.Destination;
     S.Info.image_width = JDIMENSION(Width);
     S.Info.image_height = JDIMENSION(Height);
     S.Info.input_components = Grey ? 1 : 3;

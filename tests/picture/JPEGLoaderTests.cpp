@@ -130,5 +130,27 @@ TEST(JPEGLoaderWithoutCodec, RefusesTheFormat) {
     EXPECT_THROW(Save(linear::JPEGLoader(), bitmap), linear::EUnsupportedFileFormat);
 }
 
+TEST_F(JPEGLoader, EncodingsLargerThanTheFirstOutputBufferAreWhole) {
+    // Grey noise at quality 100 over 512 x 384 codes to a few hundred kilobytes, so the output
+    // buffer grows a few times; the file must decode to the picture's size with its pixels close
+    // (grey, so that the halved colour planes lose nothing).
+    TLinearBitmap big;
+    big.Allocate(512, 384, linear::lpf24bit);
+    uint32_t seed = 7;
+    for (int64_t i = 0; i < big.Size(); i += 3) {
+        seed = seed * 1103515245 + 12345;
+        std::fill_n(big.Map() + i, 3, uint8_t(seed >> 16));
+    }
+    const Bytes file = Encode(big, 100, false);
+    ASSERT_GT(file.size(), 4u * 64 * 1024);
+    TLinearBitmap back;
+    Load(file, back);
+    ASSERT_EQ(back.Width(), 512);
+    ASSERT_EQ(back.Height(), 384);
+    int64_t error = 0;
+    for (int64_t i = 0; i < big.Size(); ++i) error += std::abs(int(back.Map()[i]) - int(big.Map()[i]));
+    EXPECT_LT(error / big.Size(), 3);
+}
+
 } // namespace
 } // namespace ferronel
