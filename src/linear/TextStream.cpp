@@ -39,12 +39,13 @@ int32_t TTextStream::ReadLine(std::string& S) {
         }
         bool ended = false;
         while (FReadPos < FReadFill) {
-            const char c = data[FReadPos++];
+            // Unsigned, so that byte 255 is never taken for the "no break yet" value -1.
+            const int32_t c = FReadBuffer[size_t(FReadPos++)];
             if (c == FLineBreak) {
                 ended = true;
                 break;
             }
-            if (c != FLineBreakPartner) S.push_back(c);
+            if (c != FLineBreakPartner) S.push_back(char(c));
         }
         if (ended) break;
     }

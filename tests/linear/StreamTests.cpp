@@ -91,6 +91,16 @@ TEST(TextStream, LinesWithEitherBreak) {
     EXPECT_EQ(line, "a");
     text2.ReadLine(line);
     EXPECT_EQ(line, "b");
+    // Byte 255 is text like any other, before and after the break is known.
+    TMemStream high;
+    Hold(high, "8\xff\n\xff" "9\n");
+    TTextStream text3(-1, high, 0);
+    text3.SetLineBreak('\n', -1);
+    text3.ReadLine(line);
+    EXPECT_EQ(line, "8\xff");
+    text3.ReadLine(line);
+    EXPECT_EQ(line, "\xff"
+                    "9");
     TMemStream sink;
     TTextStream writer(0, sink, -1);
     EXPECT_EQ(Raised<EInOutError>([&] { writer.ReadLine(line); }), SCannotRead);
