@@ -25,6 +25,7 @@ void TBMPLoader::LoadFromStream(TBaseStream& Stream, const std::string&, TLinear
 }
 
 void TBMPLoader::SaveToStream(TBaseStream& Stream, const std::string&, TLinearBitmap& Bitmap) {
+    if (!Bitmap.Present()) throw ELinearBitmap(SInvalidBitmapSize);
     TBitmap bitmap;
     if (!Bitmap.AssignTo(bitmap)) throw ELinearBitmap(SUnsupportedPixelFormat);
     TMemoryStream saved;

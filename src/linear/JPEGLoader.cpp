@@ -6,6 +6,7 @@
 #include "linear/LinearBitmap.h"
 #include "linear/LinearStrings.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ferronel::linear {
@@ -90,7 +91,8 @@ void TJPEGLoader::SaveToStream(TBaseStream& Stream, const std::string& Ext, TLin
     // last that fit (at first 1) and the last too large; when even quality 1 is too large, that
     // file is written anyway.
     if (Quality <= 0) Quality = defaultQuality;
-    int32_t q = Quality, hi = q + 1, lo = 1;
+    // Qualities above 100 encode as 100; clamped here so that q + 1 cannot overflow.
+    int32_t q = std::min(Quality, 100), hi = q + 1, lo = 1;
     std::unique_ptr<TMemoryStream> encoded;
     for (;;) {
         encoded = std::make_unique<TMemoryStream>();

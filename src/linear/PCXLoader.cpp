@@ -234,9 +234,9 @@ void TPCXLoader::SaveToStream(TBaseStream& Stream, const std::string&, TLinearBi
     if (format != lpf8bit && format != lpf24bit) throw ELinearBitmap(SUnsupportedPixelFormat);
     const int32_t width = Bitmap.Width();
     const int32_t height = Bitmap.Height();
-    if (!Bitmap.Present() || width > 0xFFFF || height > 0x10000) throw ELinearBitmap(SInvalidBitmapSize);
     // Stored lines hold an even number of bytes, as readers of the format expect; the bounds keep
-    // the true width.
+    // the true width. So 65535 is too wide: its padded line of 65536 does not fit the 16-bit field.
+    if (!Bitmap.Present() || width > 0xFFFE || height > 0x10000) throw ELinearBitmap(SInvalidBitmapSize);
     const int32_t lineBytes = width + (width & 1);
 
     TPCXHeader header;

@@ -53,6 +53,9 @@ TEST(BMPLoader, NarrowFormatsWidenAndPixelsMatchTheHostBitmap) {
 }
 
 TEST(BMPLoader, SavedPicturesLoadBack) {
+    TLinearBitmap empty;
+    TMemStream nothing;
+    EXPECT_THROW(BMPLoader().SaveToStream(nothing, "BMP", empty), ELinearBitmap);
     for (const uint8_t format : {lpf8bit, lpf24bit}) {
         TLinearBitmap original;
         original.Allocate(7, 3, format);

@@ -136,6 +136,14 @@ TEST(PCXLoader, SavedFilesLoadBack) {
     TLinearBitmap grey16;
     grey16.Allocate(2, 2, lpf16bitGrey);
     EXPECT_THROW(Save(grey16), ELinearBitmap);
+    // 65535 pixels would need a padded line of 65536 bytes, which the 16-bit field cannot hold.
+    TLinearBitmap wide;
+    wide.Allocate(65535, 1, lpf8bit);
+    EXPECT_THROW(Save(wide), ELinearBitmap);
+    wide.Allocate(65534, 1, lpf8bit);
+    TLinearBitmap back;
+    Load(Save(wide), back);
+    EXPECT_EQ(back.Width(), 65534);
 }
 
 // The reader library's own PCX reader reads the same 8-bit and three-plane files to the same pixels.
