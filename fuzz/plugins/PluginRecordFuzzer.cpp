@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     const bool planar = (image.Format & ifPlanar) != 0 && channels > 1;
     const __int128 sample = (image.Format & ifSixteenBit) ? 2 : 1;
     const __int128 rowBytes = planar ? __int128(image.Width) : __int128(image.Width) * channels * sample;
-    const __int128 stride = image.BytesPerLine > 0 ? __int128(image.BytesPerLine) : rowBytes;
+    const __int128 stride = rowBytes; // a stated row length is never used to read
     const __int128 planes = planar ? (channels < 3 ? channels : 3) : 1;
     const __int128 described = image.Height > 0 && stride > 0 ? stride * image.Height * planes : 0;
     const bool mustRefuse = channels == 0 || image.Width <= 0 || image.Height <= 0 ||

@@ -158,10 +158,10 @@ void TImageDLLLoader::TryLoad(const std::string& Folder, const std::string& Name
                     reason) ||
         !TakeFilter(Lookup<TLibGetFilter>(handle.get(), SLibGetSaveFilter), "save", entry.SaveFilter, reason))
         return Skip(Name, reason);
-    // Only a library that can read registers what it reads; one that names nothing it reads or
-    // writes could never be chosen.
-    const std::vector<std::string> reads =
-        entry.LoadFunction ? LoadFilterExtensions(entry.LoadFilter) : std::vector<std::string>{};
+    // The types of the load filter are registered even for a library that cannot read them: such
+    // files then go on to the first built-in loader that takes them. One that names nothing could
+    // never be chosen.
+    const std::vector<std::string> reads = LoadFilterExtensions(entry.LoadFilter);
     const bool writes = entry.SaveFunction && !LoadFilterExtensions(entry.SaveFilter).empty();
     if (reads.empty() && !writes) return Skip(Name, SNoFileTypes);
 

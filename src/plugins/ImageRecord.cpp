@@ -83,10 +83,12 @@ void ConvertImageContainer(const TImageContainer& Image, TLinearBitmap& Bitmap) 
         pixelFormat = linear::lpf24bit;
         break;
     }
-    // Plug-ins hand packed rows; one that states its row length may pad them, never shorten them.
+    // Plug-ins hand packed rows, and the row length is not theirs to set on loading: a larger value
+    // is ignored, as plug-ins that fill it carelessly still hand packed rows. One shorter than the
+    // packed row says the buffer cannot hold the picture.
     if (Image.BytesPerLine < 0 || (Image.BytesPerLine > 0 && Image.BytesPerLine < rowBytes))
         throw ELinearBitmap(SErrorInBitmapData);
-    const int64_t stride = Image.BytesPerLine > 0 ? Image.BytesPerLine : rowBytes;
+    const int64_t stride = rowBytes;
     // The picture first, so that one past the limit is refused with the system's own message; the
     // source is as large as the picture it describes, so it answers to the same limit.
     CheckPixelBufferSize(Image.Width, Image.Height,

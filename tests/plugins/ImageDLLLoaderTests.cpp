@@ -154,6 +154,18 @@ TEST(PluginLoader, BrokenLibrariesAreLeftOutWithTheirReasons) {
     EXPECT_EQ(reasons["bad_filter_4.so"], "its filters name no file types");
 }
 
+TEST(PluginLoader, ALibraryThatOnlyWritesStillRegistersItsLoadTypes) {
+    TPluginFolder folder({"save_only"});
+    TImageDLLLoader loader;
+    EXPECT_TRUE(loader.LoadPlugins(folder.Folder()));
+    ASSERT_EQ(loader.Plugins().size(), 1u);
+    // Registered for the viewer, but not read here: the built-in loaders are asked instead.
+    EXPECT_EQ(Registrations("svo"), 1u);
+    EXPECT_EQ(loader.GetLoadFilter(), "");
+    EXPECT_FALSE(loader.CanLoad("SVO"));
+    EXPECT_TRUE(loader.CanSave("SVW"));
+}
+
 TEST(PluginLoader, LyingRecordsAreRefusedAndReleased) {
     TPluginFolder folder({"lying"});
     TImageDLLLoader loader;
@@ -203,10 +215,11 @@ TEST(PluginLoader, LyingRecordsAreRefusedAndReleased) {
         EXPECT_EQ(Frees(folder, "lying.so"), ++frees) << i;
     }
 
-    // A padded record and an indexed one without a palette load, and are released too.
+    // A record with a careless row length (read as packed) and an indexed one without a palette
+    // load, and are released too.
     TLie padded;
     padded.Width = 1, padded.Height = 2, padded.BytesPerLine = 4;
-    padded.Pixels = {1, 2, 3, 0, 4, 5, 6};
+    padded.Pixels = {1, 2, 3, 4, 5, 6};
     EXPECT_EQ(load(padded, bitmap), "no error");
     EXPECT_EQ(std::vector<uint8_t>(bitmap.Map(), bitmap.Map() + 6), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
     TLie grey;

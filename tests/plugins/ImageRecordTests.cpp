@@ -95,14 +95,18 @@ TEST(ImageRecord, FourChannelsKeepThreeAndFailWithThePlaneCount) {
               "The image contains 5 color planes, only 3 were loaded");
 }
 
-TEST(ImageRecord, AStatedRowLengthMayPadButNotShortenTheRows) {
-    // Rows of 2 BGR pixels, padded to 8 bytes.
-    std::vector<uint8_t> padded = {1, 2, 3, 4, 5, 6, 99, 99, 7, 8, 9, 10, 11, 12};
-    TImageContainer image = Record(2, 2, ifBGR, padded);
+TEST(ImageRecord, RowsArePackedWhateverRowLengthIsStated) {
+    // Two rows of 2 BGR pixels, packed, with a careless row length: a larger one is ignored.
+    std::vector<uint8_t> packed = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    TImageContainer image = Record(2, 2, ifBGR, packed);
     image.BytesPerLine = 8;
     TLinearBitmap bitmap;
     ConvertImageContainer(image, bitmap);
-    EXPECT_EQ(Bytes(bitmap), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(Bytes(bitmap), packed);
+    TImageContainer planes = Record(2, 2, 0x13, packed);
+    planes.BytesPerLine = 6; // three times the plane's row: still read as packed planes
+    ConvertImageContainer(planes, bitmap);
+    EXPECT_EQ(Bytes(bitmap), (std::vector<uint8_t>{1, 5, 9, 2, 6, 10, 3, 7, 11, 4, 8, 12}));
 
     image.BytesPerLine = 5;
     EXPECT_EQ(Refusal(image), "Error in bitmap data");
@@ -131,9 +135,6 @@ TEST(ImageRecord, HugeSizesAreRefusedBeforeAnythingIsRead) {
     EXPECT_NE(Refusal(Record(100000, 100000, ifBGR, small)), "accepted");
     EXPECT_NE(Refusal(Record(0x7FFFFFFF, 1, ifBGRA, small)), "accepted");
     EXPECT_NE(Refusal(Record(0x7FFFFFFF, 0x7FFFFFFF, ifPlanar | 3, small)), "accepted");
-    TImageContainer stride = Record(1, 1000, ifIndexed, small);
-    stride.BytesPerLine = 0x7FFFFFFF;
-    EXPECT_NE(Refusal(stride), "accepted");
 
     const uint64_t saved = PixelBufferLimit();
     SetPixelBufferLimit(1000);
