@@ -122,7 +122,8 @@ void TIconSelectionForm::TransparentButtonClick() {
 }
 
 std::optional<QColor> RunColorDialog(const QColor& Initial) {
-    QColorDialog::setCustomColor(0, QColor(0xFE, 0x00, 0xFF));
+    // "ColorA=fe00ff" is a colour value, 0x00BBGGRR: red ff, blue fe.
+    QColorDialog::setCustomColor(0, QColor(0xFF, 0x00, 0xFE));
     QColorDialog dialog(Initial.isValid() ? Initial : QColor(0xFF, 0x00, 0xFF));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.selectedColor();
