@@ -42,6 +42,16 @@ void TBaseStream::CopyFrom(TBaseStream& Source) {
     if (exact) Source.SetExactTransfers(true);
 }
 
+void TBaseStream::WriteAll(const void* Buffer, size_t Count) {
+    const auto* from = static_cast<const uint8_t*>(Buffer);
+    while (Count > 0) {
+        const int32_t piece = int32_t(std::min<size_t>(Count, size_t(INT32_MAX)));
+        if (Write(from, piece) != piece) throw EInOutError(SWriteLess);
+        from += piece;
+        Count -= size_t(piece);
+    }
+}
+
 int64_t TBaseStream::TransferTo(TBaseStream* Dest, int64_t Count) {
     uint8_t piece[TransferPiece];
     int64_t moved = 0;

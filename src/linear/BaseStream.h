@@ -50,6 +50,9 @@ public:
     virtual void CopyFrom(TBaseStream& Source);
     // Moves up to Count bytes into Dest, or skips them when Dest is null; stops at the end of the data.
     int64_t TransferTo(TBaseStream* Dest, int64_t Count);
+    // Writes all Count bytes, in pieces a single Write can take; a short write raises
+    // "Write less than expected".
+    void WriteAll(const void* Buffer, size_t Count);
 
 protected:
     void SetAccess(bool Read, bool Write) {

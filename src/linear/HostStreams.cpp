@@ -83,13 +83,7 @@ std::unique_ptr<TSeekableHostStream> SeekableHostStream(TBaseStream& Stream,
 }
 
 void WriteHostBytes(TBaseStream& Stream, const TMemoryStream& Saved) {
-    const std::vector<uint8_t>& bytes = Saved.Data();
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const int32_t piece = Piece(bytes.size() - done);
-        if (Stream.Write(bytes.data() + done, piece) != piece) throw EInOutError(SWriteLess);
-        done += size_t(piece);
-    }
+    Stream.WriteAll(Saved.Data().data(), Saved.Data().size());
 }
 
 } // namespace ferronel::linear

@@ -306,8 +306,7 @@ void TIconList::SaveToStream(TBaseStream& Stream) const {
         std::copy(image.Mask.begin(), image.Mask.end(), p);
         offset += bytes;
     }
-    if (Stream.Write(file.data(), CheckedCast<int32_t>(file.size())) != int32_t(file.size()))
-        throw EInOutError(SWriteLess);
+    Stream.WriteAll(file.data(), file.size());
 }
 
 } // namespace ferronel::linear

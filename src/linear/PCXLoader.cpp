@@ -107,11 +107,6 @@ void EncodeRuns(const uint8_t* Plane, int32_t Count, std::vector<uint8_t>& Out) 
     }
 }
 
-void WriteAll(TBaseStream& Stream, const std::vector<uint8_t>& Bytes) {
-    if (!Bytes.empty() && Stream.Write(Bytes.data(), int32_t(Bytes.size())) != int32_t(Bytes.size()))
-        throw EInOutError(SWriteLess);
-}
-
 } // namespace
 
 TPCXHeader TPCXHeader::Parse(std::span<const uint8_t, Size> Bytes) {
@@ -266,7 +261,7 @@ void TPCXLoader::SaveToStream(TBaseStream& Stream, const std::string&, TLinearBi
         // A one-row picture is done after its only row (no division by height - 1).
         if (format == lpf24bit) ReportLoaderProgress(height > 1 ? int(int64_t(y) * 100 / (height - 1)) : 100);
         if (out.size() >= size_t(DefaultBufferSize)) {
-            WriteAll(stream, out);
+            stream.WriteAll(out.data(), out.size());
             out.clear();
         }
     }
@@ -279,7 +274,7 @@ void TPCXLoader::SaveToStream(TBaseStream& Stream, const std::string&, TLinearBi
             out.push_back(palette[i * 3]);
         }
     }
-    WriteAll(stream, out);
+    stream.WriteAll(out.data(), out.size());
     stream.Flush();
 }
 
