@@ -9,6 +9,20 @@
 
 namespace ferronel::linear {
 
+// The deflate format's length and distance codes (base value and extra bits per symbol), and the
+// order in which a dynamic block lists its code-length code lengths; shared by inflate and deflate.
+inline constexpr uint16_t LengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+inline constexpr uint8_t LengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                            2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+inline constexpr uint16_t DistanceBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                              33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                              1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+inline constexpr uint8_t DistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                              6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+inline constexpr uint8_t CodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                11, 4,  12, 3, 13, 2, 14, 1, 15};
+
 // A decoding table entry: value << 16 | kind << 12 | extra bits << 8 | code length. For a
 // sub-table link the value is the sub-table's start and the extra bits its index width.
 enum THuffmanKind : uint32_t { hkLiteral = 0, hkLength = 1, hkEnd = 2, hkSubTable = 3, hkInvalid = 4 };
